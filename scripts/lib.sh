@@ -1,0 +1,37 @@
+# Shared set-up for scripts/run and scripts/test: installs what a fresh Debian 12 machine lacks,
+# then configures and builds one build folder. Sourced, not run.
+
+MF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+MF_JOBS=$(nproc 2>/dev/null || echo 2)
+
+MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev)
+MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+mf_log() { printf '== %s\n' "$*" >&2; }
+
+# mf_ensure_packages PKG...: apt-get installs the packages that are not installed yet.
+mf_ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    mf_log "installing ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# mf_build DIR [CMAKE ARGS...]: configures DIR once and builds everything in it.
+mf_build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$MF_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    fi
+    cmake --build "$dir" -j "$MF_JOBS"
+}
