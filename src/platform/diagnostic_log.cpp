@@ -10,12 +10,12 @@ namespace mailferry::platform {
 
 namespace {
 
-DiagnosticSink& CurrentSink() {
-    static DiagnosticSink sink;
+diagnostic_sink& current_sink() {
+    static diagnostic_sink sink;
     return sink;
 }
 
-void WriteToSystem(std::string_view line) {
+void write_to_system(std::string_view line) {
     std::fprintf(stderr, "mailferry: %.*s\n", static_cast<int>(line.size()), line.data());
     const std::string text(line);
     syslog(LOG_NOTICE, "%s", text.c_str());
@@ -23,14 +23,14 @@ void WriteToSystem(std::string_view line) {
 
 }  // namespace
 
-void LogDiagnostic(std::string_view line) {
-    if (const auto& sink = CurrentSink()) {
+void log_diagnostic(std::string_view line) {
+    if (const auto& sink = current_sink()) {
         sink(line);
         return;
     }
-    WriteToSystem(line);
+    write_to_system(line);
 }
 
-DiagnosticSink SetDiagnosticSink(DiagnosticSink sink) { return std::exchange(CurrentSink(), std::move(sink)); }
+diagnostic_sink set_diagnostic_sink(diagnostic_sink sink) { return std::exchange(current_sink(), std::move(sink)); }
 
 }  // namespace mailferry::platform

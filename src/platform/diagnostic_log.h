@@ -9,11 +9,11 @@
 namespace mailferry::platform {
 
 // Writes one line (no line ending needed).
-void LogDiagnostic(std::string_view line);
+void log_diagnostic(std::string_view line);
 
 // Replaces where lines go, e.g. a test capturing them; an empty function restores stderr and syslog.
 // Returns the previous sink.
-using DiagnosticSink = std::function<void(std::string_view)>;
-DiagnosticSink SetDiagnosticSink(DiagnosticSink sink);
+using diagnostic_sink = std::function<void(std::string_view)>;
+diagnostic_sink set_diagnostic_sink(diagnostic_sink sink);
 
 }  // namespace mailferry::platform
