@@ -145,16 +145,5 @@ TEST(CodePageAvailability, IndexCountsOnlyAvailableRows) {
     EXPECT_EQ(transformer.reverse_transformed_value(-1), 0);
 }
 
-TEST(CodePageAvailability, IndexRoundTripsOverEveryAvailableRow) {
-    const TextEncodingToIndexTransformer transformer;
-    int position = 0;
-    for (const TextEncodingItem& row : text_encodings()) {
-        if (!row.available) continue;
-        EXPECT_EQ(transformer.transformed_value(row.codePage), position);
-        EXPECT_EQ(transformer.reverse_transformed_value(position), row.codePage);
-        ++position;
-    }
-}
-
 }  // namespace
 }  // namespace mailferry
