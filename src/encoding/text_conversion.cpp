@@ -45,6 +45,7 @@ std::optional<std::u16string> decode_all(UConverter* converter, std::span<const 
                    &status);
     if (U_FAILURE(status)) return std::nullopt;
     output.resize(static_cast<std::size_t>(target - output.data()));
+    output.shrink_to_fit();  // the buffer was sized for the worst case; the result may be kept for long
     return output;
 }
 
@@ -66,7 +67,7 @@ encode_result encode_all(UConverter* converter, std::u16string_view text, char* 
 
 // Sized so that any text fits: four bytes per UTF-16 unit covers UTF-32 and UTF-8.
 std::optional<std::string> encode_to_string(UConverter* converter, std::u16string_view text) {
-    if (text.size() > max_encode_units) return std::nullopt;
+    if (text.size() > max_encode_output / 4) return std::nullopt;
     std::string output(text.size() * 4, '\0');
     const encode_result result = encode_all(converter, text, output.data(), output.size());
     if (!result.ok) return std::nullopt;
