@@ -88,19 +88,19 @@ public:
 
     bytes nbt_leaf_entry(const pstcore::node_info& n) const {
         bytes e(m_unicode ? 32 : 16);
-        image_writer w(e, id_size());
+        image_writer w{e, id_size()};
         w.id(0, n.id), w.id(id_size(), n.data_bid), w.id(2 * id_size(), n.sub_bid), w.u32(3 * id_size(), n.parent_id);
         return e;
     }
     bytes bbt_leaf_entry(const pstcore::block_info& b) const {
         bytes e(m_unicode ? 24 : 12);
-        image_writer w(e, id_size());
+        image_writer w{e, id_size()};
         w.id(0, b.id), w.id(id_size(), b.address), w.u16(2 * id_size(), b.size), w.u16(2 * id_size() + 2, 2);
         return e;
     }
     bytes nonleaf_entry(std::uint64_t key, const pstcore::page_info& child) const {
         bytes e(3 * id_size());
-        image_writer w(e, id_size());
+        image_writer w{e, id_size()};
         w.id(0, key), w.id(id_size(), child.id), w.id(2 * id_size(), child.address);
         return e;
     }
@@ -134,7 +134,7 @@ public:
     // Block contents of the internal kinds.
     bytes extended(std::uint8_t level, std::uint32_t total, const std::vector<std::uint64_t>& children) const {
         bytes d(8 + children.size() * id_size());
-        image_writer w(d, id_size());
+        image_writer w{d, id_size()};
         w.u8(0, 1), w.u8(1, level), w.u16(2, static_cast<std::uint16_t>(children.size())), w.u32(4, total);
         for (std::size_t i = 0; i < children.size(); ++i) w.id(8 + i * id_size(), children[i]);
         return d;
@@ -142,7 +142,7 @@ public:
     bytes subnode_leaf(const std::vector<pstcore::subnode_info>& entries) const {
         const std::size_t head = m_unicode ? 8 : 4;
         bytes d(head + entries.size() * 3 * id_size());
-        image_writer w(d, id_size());
+        image_writer w{d, id_size()};
         w.u8(0, 2), w.u8(1, 0), w.u16(2, static_cast<std::uint16_t>(entries.size()));
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const std::size_t at = head + i * 3 * id_size();
@@ -154,7 +154,7 @@ public:
     bytes subnode_inner(std::uint8_t level, const std::vector<std::pair<std::uint64_t, std::uint64_t>>& entries) const {
         const std::size_t head = m_unicode ? 8 : 4;
         bytes d(head + entries.size() * 2 * id_size());
-        image_writer w(d, id_size());
+        image_writer w{d, id_size()};
         w.u8(0, 2), w.u8(1, level), w.u16(2, static_cast<std::uint16_t>(entries.size()));
         for (std::size_t i = 0; i < entries.size(); ++i)
             w.id(head + i * 2 * id_size(), entries[i].first),
