@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/info_command.h"
+#include "cli/props_command.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ constexpr std::string_view kUsage =
     "\n"
     "commands:\n"
     "  info FILE...      format, encoding and node-database summary of PST files\n"
+    "  props FILE [--nid N] [--table]\n"
+    "                    a node's properties (default: the message store, 0x21), or its table\n"
     "  help              this text\n";
 
 }  // namespace
@@ -31,6 +34,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "info" && !rest.empty()) return mailferry::RunInfoCommand(rest, std::cout);
+    if (command == "props") return mailferry::RunPropsCommand(rest, std::cout, std::cerr);
     std::cerr << "mailferry: unknown command or missing arguments: " << command << "\n" << kUsage;
     return 2;
 }

@@ -79,6 +79,19 @@ private:
     K m_key;
 };
 
+// A typed read of a property whose stored type cannot hold what was asked for (text from an integer, an 8-byte
+// value from a 4-byte one). It is a key_not_found for the property id, so that callers treat it as absent.
+class prop_type_mismatch : public key_not_found<std::uint16_t> {
+public:
+    prop_type_mismatch(std::uint16_t id, std::uint16_t stored_type)
+        : key_not_found<std::uint16_t>(id), m_stored_type(stored_type) {}
+    const char* what() const noexcept override { return "property type mismatch"; }
+    std::uint16_t stored_type() const { return m_stored_type; }
+
+private:
+    std::uint16_t m_stored_type;
+};
+
 // Belongs to a write path that this program never takes; declared so that the family is complete.
 class can_not_resize : public std::runtime_error {
 public:
