@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 namespace pstwrite {
@@ -89,6 +90,9 @@ struct layout {
 };
 
 class output_sink;  // where the bytes go: a buffered file or memory
+namespace ndb_format {
+struct sizes;
+}
 
 // Collects a data stream that arrives in pieces; full blocks go to the file at once, so a 2 GB attachment never
 // sits in memory whole. Finish with ndb_writer::end_data. Only one open stream per writer at a time is needed,
@@ -116,7 +120,8 @@ public:
 
     format fmt() const { return m_format; }
 
-    // Adds a top-level node. Nodes may come in any nid order; a nid given twice throws std::invalid_argument.
+    // Adds a top-level node. Nodes may come in any nid order; finish throws std::invalid_argument for a nid
+    // given twice.
     void add_node(std::uint32_t nid, std::uint32_t parent_nid, std::span<const std::byte> data,
                   const std::vector<subnode>& subnodes = {});
     // The same with a data stream already written through begin_data/end_data.
@@ -147,15 +152,31 @@ private:
         std::uint64_t bid_data;
         std::uint64_t bid_sub;
     };
+    struct stream_blocks {
+        std::vector<std::uint64_t> data;
+        std::vector<std::uint64_t> tree;
+    };
+    void start();
+    void enter_interval(std::uint64_t k);
+    std::uint64_t allocate(std::uint64_t size, std::uint64_t align);
     std::uint64_t put_block(std::span<const std::byte> data, bool internal);
-    data_ref build_data_tree(std::vector<std::uint64_t> block_bids, std::uint64_t size, node_place* place);
+    data_ref build_data_tree(std::vector<std::uint64_t> block_bids, std::uint64_t size);
+    void take_stream(data_ref ref, node_place& place);
     std::uint64_t build_subnode_tree(const std::vector<subnode>& subnodes, node_place& place);
     void note_nid(std::uint32_t nid);
+    page_place write_page(tree which, std::uint8_t level, std::span<const std::byte> entries, std::uint8_t count);
+    page_place write_tree(tree which);
+    void write_maps_and_header();
     void finish_common();
 
     format m_format;
     crypt m_crypt;
+    const ndb_format::sizes* m_sizes;
     std::unique_ptr<output_sink> m_out;
+    std::uint64_t m_cursor = 0;                                  // next free file offset
+    std::vector<std::byte> m_block_buf;                          // one block being assembled
+    std::vector<std::vector<std::uint8_t>> m_amap_bits;          // one bitmap per AMap interval so far
+    std::unordered_map<std::uint64_t, stream_blocks> m_streams;  // streams written but not yet used by a node
     std::uint64_t m_next_block_index = 1;
     std::uint64_t m_next_page_bid = 1;
     std::uint32_t m_rgnid[32] = {};
