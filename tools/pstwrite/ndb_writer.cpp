@@ -295,11 +295,11 @@ std::uint64_t ndb_writer::build_subnode_tree(const std::vector<subnode>& subnode
 
 void ndb_writer::add_node(std::uint32_t nid, std::uint32_t parent_nid, std::span<const std::byte> data,
                           const std::vector<subnode>& subnodes) {
-    add_node(nid, parent_nid, write_data(data), subnodes);
+    add_written_node(nid, parent_nid, write_data(data), subnodes);
 }
 
-void ndb_writer::add_node(std::uint32_t nid, std::uint32_t parent_nid, data_ref data,
-                          const std::vector<subnode>& subnodes) {
+void ndb_writer::add_written_node(std::uint32_t nid, std::uint32_t parent_nid, data_ref data,
+                                  const std::vector<subnode>& subnodes) {
     if (m_finished) throw std::logic_error("writer already finished");
     note_nid(nid);
     node_place place;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace pstwrite {
@@ -30,10 +31,17 @@ struct data_ref {
 
 // A node inside another node's subnode tree.
 struct subnode {
+    subnode() = default;
+    subnode(std::uint32_t id, std::vector<std::byte> bytes, std::vector<subnode> kids = {})
+        : nid(id), data(std::move(bytes)), children(std::move(kids)) {}
+    // Data already written with write_data or begin_data/end_data.
+    subnode(std::uint32_t id, data_ref written, std::vector<subnode> kids = {})
+        : nid(id), children(std::move(kids)), streamed(written) {}
+
     std::uint32_t nid = 0;
     std::vector<std::byte> data;       // any size: split into blocks, XBLOCK, XXBLOCK as needed
     std::vector<subnode> children;     // its own subnode tree
-    std::optional<data_ref> streamed;  // when set, used instead of `data` (a stream written with begin_data)
+    std::optional<data_ref> streamed;  // when set, used instead of `data`
 };
 
 // Where one block landed.
@@ -124,11 +132,11 @@ public:
     // given twice.
     void add_node(std::uint32_t nid, std::uint32_t parent_nid, std::span<const std::byte> data,
                   const std::vector<subnode>& subnodes = {});
-    // The same with a data stream already written through begin_data/end_data.
-    void add_node(std::uint32_t nid, std::uint32_t parent_nid, data_ref data,
-                  const std::vector<subnode>& subnodes = {});
+    // The same with a data stream already written through write_data or begin_data/end_data.
+    void add_written_node(std::uint32_t nid, std::uint32_t parent_nid, data_ref data,
+                          const std::vector<subnode>& subnodes = {});
 
-    // Writes a whole data stream now and returns where it is; for subnode::streamed or add_node.
+    // Writes a whole data stream now and returns where it is; for subnode::streamed or add_written_node.
     data_ref write_data(std::span<const std::byte> data);
     // A stream in pieces: begin_data, append any number of times, end_data.
     data_stream begin_data();
