@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/info_command.h"
+#include "cli/list_command.h"
 #include "cli/props_command.h"
 
 namespace {
@@ -15,6 +16,8 @@ constexpr std::string_view kUsage =
     "\n"
     "commands:\n"
     "  info FILE...      format, encoding and node-database summary of PST files\n"
+    "  list FILE... [--items] [--codepage N] [--json]\n"
+    "                    the store name and folder tree of PST files, with --items every message\n"
     "  props FILE [--nid N] [--table]\n"
     "                    a node's properties (default: the message store, 0x21), or its table\n"
     "  help              this text\n";
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "info" && !rest.empty()) return mailferry::RunInfoCommand(rest, std::cout);
+    if (command == "list") return mailferry::RunListCommand(rest, std::cout, std::cerr);
     if (command == "props") return mailferry::RunPropsCommand(rest, std::cout, std::cerr);
     std::cerr << "mailferry: unknown command or missing arguments: " << command << "\n" << kUsage;
     return 2;

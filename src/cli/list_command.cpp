@@ -1,0 +1,340 @@
+#include "cli/list_command.h"
+
+#include <charconv>
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string_view>
+
+#include "platform/settings_store.h"
+#include "session/mapi_folder.h"
+#include "session/message.h"
+#include "session/message_store.h"
+#include "session/pst_session.h"
+
+namespace mailferry {
+
+namespace {
+
+constexpr std::string_view kListUsage = "usage: mailferry list FILE... [--items] [--codepage N] [--json]\n";
+
+struct ListOptions {
+    std::vector<std::string> files;
+    bool items = false;
+    bool json = false;
+    std::optional<std::int32_t> codePage;
+};
+
+struct ItemEntry {
+    bool ok = true;
+    std::string error;
+    std::int32_t messageClass = 0;
+    bool isRead = true;
+    std::string sentOn;
+    std::string senderName;
+    std::string subject;
+};
+
+struct FolderEntry {
+    int depth = 0;
+    std::string name;
+    std::string path;
+    std::int32_t kind = 0;
+    std::int64_t itemCount = 0;
+    std::vector<ItemEntry> items;
+};
+
+struct FileListing {
+    std::string file;
+    bool ok = true;
+    std::string error;
+    std::string storeName;
+    std::vector<FolderEntry> folders;
+};
+
+std::string Utf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string_view KindName(std::int32_t kind) {
+    switch (kind) {
+        case kStoreTopFolder:
+            return "store root";
+        case kCalendarFolder:
+            return "calendar";
+        case kContactsFolder:
+            return "contacts";
+        case kJournalFolder:
+            return "journal";
+        case kMailFolder:
+            return "mail";
+        case kNotesFolder:
+            return "notes";
+        case kTasksFolder:
+            return "tasks";
+        default:
+            return "unknown";
+    }
+}
+
+// The front end hides these kinds and the converter leaves them out.
+bool IsConverted(std::int32_t kind) {
+    return kind != kJournalFolder && kind != kNotesFolder && kind != kTasksFolder;
+}
+
+std::optional<ListOptions> ParseOptions(const std::vector<std::string>& args) {
+    ListOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--items") {
+            options.items = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--codepage") {
+            if (++i == args.size()) return std::nullopt;
+            std::int32_t value = 0;
+            const std::string& text = args[i];
+            const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (ec != std::errc() || ptr != text.data() + text.size() || value < 0) return std::nullopt;
+            options.codePage = value;
+        } else if (arg.starts_with("--")) {
+            return std::nullopt;
+        } else {
+            options.files.push_back(arg);
+        }
+    }
+    if (options.files.empty()) return std::nullopt;
+    return options;
+}
+
+// Same file when the absolute, normalised paths agree ignoring ASCII case.
+std::string FileKey(const std::string& file) {
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::weakly_canonical(file, ec);
+    if (ec) path = std::filesystem::absolute(file, ec).lexically_normal();
+    std::string key = path.string();
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+void ListItems(MAPIFolder& folder, FolderEntry& entry) {
+    folder.ResetQuery();
+    // Bounded by the contents table's rows: each call moves the cursor one row, failing or not.
+    for (;;) {
+        ItemEntry item;
+        std::unique_ptr<Message> message;
+        try {
+            message = folder.QueryMessage();
+        } catch (const std::exception& e) {
+            item.ok = false;
+            item.error = e.what();
+            entry.items.push_back(std::move(item));
+            continue;
+        }
+        if (!message) break;
+        item.messageClass = message->messageClass();
+        item.isRead = message->isRead();
+        item.sentOn = Utf8(message->sentOn());
+        item.senderName = Utf8(message->senderName());
+        item.subject = Utf8(message->subject());
+        entry.items.push_back(std::move(item));
+    }
+}
+
+void ListFolder(MAPIFolder& folder, int depth, bool withItems, FileListing& listing) {
+    FolderEntry entry;
+    entry.depth = depth;
+    entry.name = Utf8(folder.folderName());
+    entry.path = Utf8(folder.fullFolderPath());
+    entry.kind = folder.defaultItemType();
+    entry.itemCount = folder.contentCount();
+    if (withItems) ListItems(folder, entry);
+    listing.folders.push_back(std::move(entry));
+    for (auto& subFolder : folder.GetFolders()) ListFolder(*subFolder, depth + 1, withItems, listing);
+}
+
+FileListing ListFile(const std::string& file, const ListOptions& options, const platform::settings_store& settings) {
+    FileListing listing;
+    listing.file = file;
+    try {
+        auto session = std::make_shared<PSTSession>(file, settings);
+        if (options.codePage) session->SetPstDefaultCodePage(*options.codePage);
+        MessageStore& store = session->GetRootStore();
+        listing.storeName = Utf8(store.storeName());
+        ListFolder(store.GetSubTreeFolder(), 0, options.items, listing);
+    } catch (const std::exception& e) {
+        listing.ok = false;
+        listing.error = e.what();
+    }
+    return listing;
+}
+
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            default:
+                if (u < 0x20 || u == 0x7F) {
+                    static constexpr char kHex[] = "0123456789abcdef";
+                    out += "\\u00";
+                    out.push_back(kHex[u >> 4]);
+                    out.push_back(kHex[u & 0xF]);
+                } else {
+                    out.push_back(c);
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+void WriteText(const FileListing& listing, std::ostream& out, std::ostream& err) {
+    if (!listing.ok) {
+        err << "mailferry list: " << listing.file << ": " << listing.error << "\n";
+        return;
+    }
+    out << listing.file << "\n";
+    out << "  store: " << listing.storeName << "\n";
+    for (const FolderEntry& folder : listing.folders) {
+        const std::string indent(2 * static_cast<std::size_t>(folder.depth + 1), ' ');
+        out << indent << folder.name << " [" << KindName(folder.kind)
+            << (IsConverted(folder.kind) ? "" : ", not converted") << "] " << folder.itemCount
+            << (folder.itemCount == 1 ? " item" : " items") << "\n";
+        for (const ItemEntry& item : folder.items) {
+            out << indent << "  - ";
+            if (!item.ok) {
+                out << "unreadable item: " << item.error << "\n";
+                continue;
+            }
+            out << "class " << item.messageClass << ", " << (item.isRead ? "read" : "unread") << ", sent "
+                << Quoted(item.sentOn) << ", from " << Quoted(item.senderName) << ", subject " << Quoted(item.subject)
+                << "\n";
+        }
+    }
+}
+
+void WriteJson(const std::vector<FileListing>& listings, bool withItems, std::ostream& out) {
+    out << "{\"files\": [";
+    for (std::size_t f = 0; f < listings.size(); ++f) {
+        const FileListing& listing = listings[f];
+        out << (f ? ",\n" : "\n") << "  {\"file\": " << Quoted(listing.file)
+            << ", \"ok\": " << (listing.ok ? "true" : "false");
+        if (!listing.ok) {
+            out << ", \"error\": " << Quoted(listing.error) << "}";
+            continue;
+        }
+        out << ", \"store\": " << Quoted(listing.storeName) << ", \"folders\": [";
+        for (std::size_t i = 0; i < listing.folders.size(); ++i) {
+            const FolderEntry& folder = listing.folders[i];
+            out << (i ? ",\n" : "\n") << "    {\"name\": " << Quoted(folder.name)
+                << ", \"path\": " << Quoted(folder.path) << ", \"depth\": " << folder.depth
+                << ", \"kind\": " << Quoted(KindName(folder.kind)) << ", \"defaultItemType\": " << folder.kind
+                << ", \"converted\": " << (IsConverted(folder.kind) ? "true" : "false")
+                << ", \"itemCount\": " << folder.itemCount;
+            if (withItems) {
+                out << ", \"items\": [";
+                for (std::size_t m = 0; m < folder.items.size(); ++m) {
+                    const ItemEntry& item = folder.items[m];
+                    out << (m ? ",\n" : "\n") << "      {";
+                    if (!item.ok) {
+                        out << "\"ok\": false, \"error\": " << Quoted(item.error) << "}";
+                        continue;
+                    }
+                    out << "\"ok\": true, \"messageClass\": " << item.messageClass
+                        << ", \"isRead\": " << (item.isRead ? "true" : "false")
+                        << ", \"sentOn\": " << Quoted(item.sentOn) << ", \"senderName\": " << Quoted(item.senderName)
+                        << ", \"subject\": " << Quoted(item.subject) << "}";
+                }
+                out << "]";
+            }
+            out << "}";
+        }
+        out << "]}";
+    }
+    out << "\n]}\n";
+}
+
+}  // namespace
+
+int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunListCommand(args, out, err, platform::standard_settings());
+}
+
+int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   const platform::settings_store& settings) {
+    const std::optional<ListOptions> options = ParseOptions(args);
+    if (!options) {
+        err << kListUsage;
+        return 2;
+    }
+    std::set<std::string> seen;
+    std::vector<FileListing> listings;
+    bool failed = false;
+    for (const std::string& file : options->files) {
+        if (!seen.insert(FileKey(file)).second) continue;
+        FileListing listing = ListFile(file, *options, settings);
+        failed = failed || !listing.ok;
+        if (options->json) {
+            if (!listing.ok) err << "mailferry list: " << listing.file << ": " << listing.error << "\n";
+            listings.push_back(std::move(listing));
+        } else {
+            WriteText(listing, out, err);
+        }
+    }
+    if (options->json) WriteJson(listings, options->items, out);
+    return failed ? 1 : 0;
+}
+
+}  // namespace mailferry

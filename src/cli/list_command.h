@@ -1,0 +1,25 @@
+#pragma once
+// list_command.h: `mailferry list FILE... [--items] [--codepage N] [--json]` — each file's store name and every
+// folder under the store's top folder, indented under its parent, with its kind and item count (journal, notes
+// and tasks folders are marked as not converted); with --items one line per message (class code, isRead,
+// sentOn, senderName, subject). --codepage sets the session's code page (ANSI files); --json prints the same
+// as one JSON document. A file named twice (paths differing only in case count as the same) is listed once.
+// A file that fails is reported and the next one follows.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace mailferry {
+
+namespace platform {
+class settings_store;
+}
+
+// Returns the exit status: 2 for bad arguments, 1 when any file failed, else 0. The code page comes from
+// `settings` ("defaultCodePage") unless --codepage is given.
+int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   const platform::settings_store& settings);
+
+}  // namespace mailferry
