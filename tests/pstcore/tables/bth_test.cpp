@@ -128,7 +128,8 @@ TEST(Bth, IndexLevelsLookupAndIterate) {
     const auto root = pstcore::open_bth<std::uint32_t, std::uint32_t>(heap_of(*db, builder, header), header);
     EXPECT_EQ(root->get_level(), 2u);
     for (std::uint32_t key : {0u, 2u, 198u, 200u, 1998u, 2000u, 5998u}) EXPECT_EQ(root->lookup(key), key + 7);
-    for (std::uint32_t key : {1u, 199u, 5999u, 100000u}) EXPECT_THROW(root->lookup(key), pstcore::key_not_found<std::uint32_t>);
+    for (std::uint32_t key : {1u, 199u, 5999u, 100000u})
+        EXPECT_THROW(root->lookup(key), pstcore::key_not_found<std::uint32_t>);
     const auto values = all_values(root);
     ASSERT_EQ(values.size(), 3000u);
     for (std::size_t i = 0; i < values.size(); ++i) ASSERT_EQ(values[i], i * 2 + 7);

@@ -89,15 +89,15 @@ public:
     pstcore::crypt_method get_crypt_method() const override { return pstcore::crypt_method::none; }
     std::uint64_t get_file_eof() const override { return 1 << 30; }
 
-    pstcore::node lookup_node(pstcore::node_id nid) override { return pstcore::node(shared_from_this(), lookup_node_info(nid)); }
+    pstcore::node lookup_node(pstcore::node_id nid) override {
+        return pstcore::node(shared_from_this(), lookup_node_info(nid));
+    }
     pstcore::node_info lookup_node_info(pstcore::node_id nid) override {
         const auto it = m_nodes.find(nid);
         if (it == m_nodes.end()) throw pstcore::key_not_found<pstcore::node_id>(nid);
         return it->second;
     }
-    pstcore::block_info lookup_block_info(pstcore::block_id bid) override {
-        return {bid, 0, 0, 1};
-    }
+    pstcore::block_info lookup_block_info(pstcore::block_id bid) override { return {bid, 0, 0, 1}; }
 
     std::shared_ptr<pstcore::bbt_page> read_bbt_root() override { throw unsupported(); }
     std::shared_ptr<pstcore::nbt_page> read_nbt_root() override { throw unsupported(); }
@@ -272,6 +272,87 @@ inline pstcore::node make_bag(fake_db& db, pstcore::node_id nid, const std::vect
     const std::uint32_t root = leaf.empty() ? 0 : heap.add(leaf);
     heap.replace(header, bth_header(2, 6, 0, root));
     db.add_node(nid, db.add_stream(heap.build(0xBC, header)), subnodes.empty() ? 0 : db.add_subnodes(subnodes));
+    return db.node(nid);
+}
+
+struct fixture_column {
+    std::uint32_t tag;
+    std::uint16_t offset;
+    std::uint8_t size;
+    std::uint8_t bit;
+};
+
+// A hand-built table: columns, rows as raw bytes of cbRow each, and where the rows live. Fields left at their
+// defaults give a sound table; the tests change one to damage it.
+struct fixture_table {
+    std::vector<fixture_column> columns;
+    std::uint16_t row_size = 0;      // rgib[3], cbRow
+    std::uint16_t bitmap_start = 0;  // rgib[2]
+    std::vector<bytes> rows;
+    std::uint8_t index_width = 4;    // cbEnt of the row index: 2 or 4
+    std::size_t rows_per_block = 0;  // 0: rows in a heap item; else in a subnode, this many per block
+    std::size_t block_size = 0;      // padding of every block but the last (0: rows_per_block * row_size)
+    std::vector<std::pair<std::uint32_t, bytes>> heap_values;  // extra heap items, ids returned in `ids`
+    std::size_t header_cut = 0;                                // bytes cut from the end of the table header
+    bool short_index_header = false;                           // the row index's header item holds 2 bytes
+};
+
+// Builds the table on node `nid`. Extra heap items come first, so their ids are 0x20, 0x40, ...
+inline pstcore::node make_table(fake_db& db, pstcore::node_id nid, const fixture_table& t) {
+    heap_builder heap;
+    for (const auto& value : t.heap_values) heap.add(value.second);
+    bytes index_leaf;
+    for (std::size_t r = 0; r < t.rows.size(); ++r) {
+        put_le(index_leaf,
+               t.rows[r].size() >= 4
+                   ? static_cast<std::uint32_t>(t.rows[r][0]) | static_cast<std::uint32_t>(t.rows[r][1]) << 8 |
+                         static_cast<std::uint32_t>(t.rows[r][2]) << 16 | static_cast<std::uint32_t>(t.rows[r][3]) << 24
+                   : 0,
+               4);
+        put_le(index_leaf, r, t.index_width);
+    }
+    const std::uint32_t leaf = index_leaf.empty() ? 0 : heap.add(index_leaf);
+    bytes index_header = bth_header(4, t.index_width, 0, leaf);
+    if (t.short_index_header) index_header.resize(2);
+    const std::uint32_t index = heap.add(index_header);
+
+    std::vector<pstcore::subnode_info> subnodes;
+    std::uint32_t rows_ref = 0;
+    bytes matrix;
+    for (const auto& row : t.rows) matrix.insert(matrix.end(), row.begin(), row.end());
+    if (t.rows_per_block == 0) {
+        if (!matrix.empty()) rows_ref = heap.add(matrix);
+    } else {
+        std::vector<bytes> blocks;
+        for (std::size_t r = 0; r < t.rows.size(); r += t.rows_per_block) {
+            bytes block;
+            for (std::size_t k = r; k < std::min(t.rows.size(), r + t.rows_per_block); ++k)
+                block.insert(block.end(), t.rows[k].begin(), t.rows[k].end());
+            blocks.push_back(block);
+        }
+        const std::size_t padded = t.block_size ? t.block_size : t.rows_per_block * t.row_size;
+        for (std::size_t b = 0; b + 1 < blocks.size(); ++b) blocks[b].resize(padded);
+        rows_ref = 0x3F;
+        subnodes.push_back({rows_ref, db.add_stream(blocks), 0});
+    }
+
+    bytes header{std::byte{0x7C}, static_cast<std::byte>(t.columns.size())};
+    put_le(header, 0, 2);
+    put_le(header, 0, 2);
+    put_le(header, t.bitmap_start, 2);
+    put_le(header, t.row_size, 2);
+    put_le(header, index, 4);
+    put_le(header, rows_ref, 4);
+    put_le(header, 0, 4);
+    for (const auto& c : t.columns) {
+        put_le(header, c.tag, 4);
+        put_le(header, c.offset, 2);
+        header.push_back(static_cast<std::byte>(c.size));
+        header.push_back(static_cast<std::byte>(c.bit));
+    }
+    header.resize(header.size() - t.header_cut);
+    const std::uint32_t root = heap.add(header);
+    db.add_node(nid, db.add_stream(heap.build(0x7C, root)), subnodes.empty() ? 0 : db.add_subnodes(subnodes));
     return db.node(nid);
 }
 
