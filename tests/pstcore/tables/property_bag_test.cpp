@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "encoding/code_page_table.h"
 #include "pstcore/ndb/exceptions.h"
 #include "pstcore/tables/ltp_fixture.h"
 
@@ -158,6 +159,27 @@ TEST_F(PropertyBag, TypeMismatchesReadAsAbsent) {
 TEST_F(PropertyBag, EightBitStringsNeedAnEncoding) {
     const auto bag = make({{0x0037, types::string8, 0, mftest::ascii("caf\xe9")}});
     EXPECT_THROW(bag.read_wstring(0x0037), std::runtime_error);
+}
+
+// 8-bit strings decode by the bag's code page, read again after each change; UTF-16 strings ignore it.
+TEST_F(PropertyBag, EightBitStringsFollowTheCodePage) {
+    auto bag = make({{0x0037, types::string8, 0, mftest::ascii("caf\xe9")},
+                     {0x0038, types::string8, 0, mftest::ascii("\x83\x65\x83\x58\x83\x67")},  // テスト
+                     {0x0039, types::string8, 0, mftest::ascii("\xd6\xd0\xce\xc4")},          // 中文
+                     {0x003A, types::unicode, 0, mftest::utf16(u"caf\u00e9")},
+                     {0x003B, types::multi_string8, 0,
+                      concat({le(2, 4), le(12, 4), le(14, 4), mftest::ascii("\xe9\xe9"), mftest::ascii("a")})}});
+    bag.set_text_encoding(mailferry::find_text_encoding(1252));
+    EXPECT_EQ(bag.read_wstring(0x0037), L"caf\u00e9");
+    EXPECT_EQ(bag.read_unistring_array(0x003B), (std::vector<std::u16string>{u"\u00e9\u00e9", u"a"}));
+    bag.set_text_encoding(mailferry::find_text_encoding(1251));
+    EXPECT_EQ(bag.read_wstring(0x0037), L"caf\u0439");
+    EXPECT_EQ(bag.read_unistring_array(0x003B), (std::vector<std::u16string>{u"\u0439\u0439", u"a"}));
+    EXPECT_EQ(bag.read_wstring(0x003A), L"caf\u00e9");
+    bag.set_text_encoding(mailferry::find_text_encoding(932));
+    EXPECT_EQ(bag.read_unistring(0x0038), u"\u30c6\u30b9\u30c8");
+    bag.set_text_encoding(mailferry::find_text_encoding(936));
+    EXPECT_EQ(bag.read_utf8string(0x0039), "\xe4\xb8\xad\xe6\x96\x87");
 }
 
 }  // namespace
