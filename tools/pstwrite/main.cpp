@@ -177,6 +177,7 @@ int run_damage(const std::vector<std::string_view>& args) {
 // file is a valid node database but not a readable mail store. Used to time the node writer.
 void pstwrite::generate(const generate_options& o, const std::filesystem::path& out) {
     ndb_writer w(o.fmt, o.enc, out);
+    w.set_node_layout(false);
     std::vector<std::byte> body(o.body_bytes);
     std::uint64_t x = o.seed * 6364136223846793005ull + 1442695040888963407ull;
     auto fill = [&x](std::span<std::byte> bytes) {
