@@ -157,6 +157,7 @@ void generate(const generate_options& o, const std::filesystem::path& out) {
     random r(o.seed);
     const pools p(r, 64 * 1024, 1024 * 1024);
     store_builder store(o.fmt, o.enc, out);
+    store.writer().set_node_layout(false);  // per-node layout detail would grow with the node count
     store.set_name(u"Generated store");
     // ANSI row indexes hold 16-bit row numbers: keep each folder under that many messages.
     std::uint64_t folder_count = std::max<std::uint64_t>(1, o.folders);
