@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "encoding/code_page_table.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/exceptions.h"
 #include "pstcore/tables/property_bag.h"
@@ -17,6 +18,8 @@ namespace mailferry {
 namespace {
 
 constexpr pstcore::node_id kMessageStoreNid = 0x21;
+// 8-bit strings of ANSI files are shown in the Western code page, as the session model starts out.
+constexpr std::int32_t kDefaultCodePage = 1252;
 // Binary values are shown up to this many bytes, then their length.
 constexpr std::size_t kBinaryShown = 64;
 // Multi-valued lists are shown up to this many elements.
@@ -214,6 +217,7 @@ void PrintProperty(const pstcore::const_property_object& object, pstcore::prop_i
 
 void PrintBag(const pstcore::node& node, std::ostream& out) {
     pstcore::property_bag bag(node);
+    bag.set_text_encoding(find_text_encoding(kDefaultCodePage));
     const auto ids = bag.get_prop_list();
     out << "node " << Hex(node.get_id(), 0) << ": property bag, " << ids.size() << " properties\n";
     for (const auto id : ids) PrintProperty(bag, id, out);
@@ -230,7 +234,8 @@ void PrintTable(const pstcore::node& node, std::ostream& out) {
             << column.offset << " size " << unsigned{column.size} << " bit " << unsigned{column.bit_offset} << "\n";
     out << "rows:\n";
     std::uint32_t index = 0;
-    for (const auto& row : table) {
+    for (auto row : table) {
+        row.set_text_encoding(find_text_encoding(kDefaultCodePage));
         out << "row " << index++ << " (id " << Hex(row.get_row_id(), 0) << ")\n";
         for (const auto& column : columns)
             if (row.prop_exists(column.id)) PrintProperty(row, column.id, out);

@@ -105,6 +105,15 @@ public:
     const nf::sizes& m_sizes;
 };
 
+// The lowest top-level node with an XBLOCK, else the first subnode (depth first) with one.
+const node_place* with_xblock(const std::vector<node_place>& nodes) {
+    for (const auto& n : nodes)
+        if (!n.tree_blocks.empty()) return &n;
+    for (const auto& n : nodes)
+        if (const node_place* inner = with_xblock(n.subnodes)) return inner;
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::byte> damage(std::vector<std::byte> good, const layout& where, fault f) {
@@ -178,12 +187,7 @@ std::vector<std::byte> damage(std::vector<std::byte> good, const layout& where, 
             break;
         }
         case fault::xblock_lcb_total: {
-            const node_place* target = nullptr;
-            for (const auto& n : where.nodes)
-                if (!n.tree_blocks.empty()) {
-                    target = &n;
-                    break;
-                }
+            const node_place* target = with_xblock(where.nodes);
             if (!target) cannot("fault needs a node with an XBLOCK");
             // The last tree block is always a level-1 XBLOCK (an XXBLOCK comes first).
             const block_place& b = d.block(target->tree_blocks.back());

@@ -23,7 +23,8 @@ enum class fault {
     block_past_eof,      // BBT entry of the lowest node's data block points at the end of the file
     btree_loop,          // first entry of a branch root (NBT, else BBT) points back at the root itself
     cent_too_large,      // NBT root page: cEnt 255, more than the page holds
-    xblock_lcb_total,    // last XBLOCK of the lowest node that has one: lcbTotal one block too large
+    xblock_lcb_total,    // last XBLOCK of the lowest node that has one (else of a subnode): lcbTotal one
+                         // block too large
 };
 
 // Throws std::invalid_argument when the file lacks what the fault needs (a Unicode header, a branch page, an

@@ -98,7 +98,44 @@ public:
         }
     }
 
+    // Follows a node's subnode tree (SIBLOCK over SLBLOCKs), and each subnode's own tree, to `depth` levels.
+    void subnode_tree(node_place& n, int depth) {
+        if (n.bid_sub == 0 || depth == 0) return;
+        const block_place* root = m_out.find_block(n.bid_sub & ~std::uint64_t{1});
+        if (!root) return;
+        n.subnode_blocks.push_back(root->bid);
+        subnode_block(*root, n, depth, true);
+    }
+
+    void subnode_block(const block_place& b, node_place& n, int depth, bool may_branch) {
+        if (m_block_budget-- == 0) malformed();
+        const auto bytes = slice(b.ib, b.cb);
+        if (bytes.size() < m_sizes.sl_header || load_le(bytes, 0, 1) != nf::btype_slblock) return;
+        const auto level = load_le(bytes, 1, 1);
+        const std::size_t count = load_le(bytes, 2, 2);
+        const std::size_t entry = level == 0 ? m_sizes.sl_entry : m_sizes.si_entry;
+        if ((level != 0 && !may_branch) || level > 1 || count > (bytes.size() - m_sizes.sl_header) / entry) malformed();
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t at = m_sizes.sl_header + i * entry;
+            if (level == 1) {
+                if (const block_place* leaf = m_out.find_block(id(bytes, at + m_sizes.id) & ~std::uint64_t{1})) {
+                    n.subnode_blocks.push_back(leaf->bid);
+                    subnode_block(*leaf, n, depth, false);
+                }
+                continue;
+            }
+            node_place child;
+            child.nid = static_cast<std::uint32_t>(id(bytes, at));
+            child.bid_data = id(bytes, at + m_sizes.id);
+            child.bid_sub = id(bytes, at + 2 * m_sizes.id);
+            data_tree(child);
+            subnode_tree(child, depth - 1);
+            n.subnodes.push_back(std::move(child));
+        }
+    }
+
 private:
+    std::uint64_t m_block_budget = 1u << 24;  // subnode blocks visited in all: a loop in the file ends here
     std::span<const std::byte> m_file;
     layout& m_out;
     const nf::sizes& m_sizes;
@@ -134,7 +171,10 @@ layout scan_layout(std::span<const std::byte> file) {
               [](const block_place& a, const block_place& b) { return a.bid < b.bid; });
     std::sort(out.nodes.begin(), out.nodes.end(),
               [](const node_place& a, const node_place& b) { return a.nid < b.nid; });
-    for (auto& n : out.nodes) sc.data_tree(n);
+    for (auto& n : out.nodes) {
+        sc.data_tree(n);
+        sc.subnode_tree(n, 16);
+    }
     std::sort(out.pages.begin(), out.pages.end(), [](const page_place& a, const page_place& b) { return a.ib < b.ib; });
     return out;
 }

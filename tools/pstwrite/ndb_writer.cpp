@@ -308,7 +308,7 @@ void ndb_writer::add_written_node(std::uint32_t nid, std::uint32_t parent_nid, d
     take_stream(data, place);
     place.bid_sub = build_subnode_tree(subnodes, place);
     m_nbt.push_back({nid, parent_nid, place.bid_data, place.bid_sub});
-    m_layout.nodes.push_back(std::move(place));
+    if (m_keep_nodes) m_layout.nodes.push_back(std::move(place));
 }
 
 void ndb_writer::set_next_nid_index(std::uint32_t nid_type, std::uint32_t last_index) {

@@ -146,6 +146,10 @@ public:
     // highest index among the nodes and subnodes added; this call sets it explicitly (never lowered by later nodes).
     void set_next_nid_index(std::uint32_t nid_type, std::uint32_t last_index);
 
+    // Per-node detail in where().nodes costs memory in proportion to the node count. A generator writing
+    // millions of nodes may turn it off (before adding nodes); blocks, pages and header offsets are still reported.
+    void set_node_layout(bool keep) { m_keep_nodes = keep; }
+
     void finish();                              // file mode: writes the trees, maps and header and closes the file
     std::vector<std::byte> finish_to_memory();  // memory mode
 
@@ -192,6 +196,7 @@ private:
     std::vector<nbt_entry> m_nbt;
     layout m_layout;
     bool m_finished = false;
+    bool m_keep_nodes = true;
 };
 
 }  // namespace pstwrite

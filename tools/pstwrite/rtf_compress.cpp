@@ -77,6 +77,7 @@ bytes rtf_compress_lzfu(std::string_view rtf) {
                     best_len = len;
                     best_src = src;
                 }
+                if (best_len == max_match && steps >= 16) break;  // good enough; keeps repetitive text fast
             }
         }
         if (best_len >= 2) {

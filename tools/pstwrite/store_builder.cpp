@@ -368,24 +368,27 @@ bytes store_builder::entry_id(std::uint32_t nid) const {
     return id;
 }
 
-void store_builder::write_messages(folder_builder& f) {
+void store_builder::write_messages(folder_builder& f, bool keep) {
     const auto content_columns =
         column_set(f.is_search_folder() ? table_kind::search_contents : table_kind::contents, m_ctx->fmt);
-    while (!f.m_pending.empty()) {
-        const message_builder& m = f.m_pending.front();
+    for (; f.m_written < f.m_pending.size(); ++f.m_written) {
+        const message_builder& m = f.m_pending[f.m_written];
         const pc_builder pc = completed(m, m_ctx->fmt);
         node_content c = encode_completed(m, pc, *m_ctx);
         m_writer->add_node(m.nid(), f.nid(), c.data, c.subnodes);
         f.m_rows.push_back({m.nid(), cells_from(pc, content_columns)});
         ++f.m_message_count;
         if ((static_cast<std::uint32_t>(i32_of(pc.find(0x0E07), 0)) & msgflag_read) == 0) ++f.m_unread_count;
-        f.m_pending.pop_front();
     }
-    for (auto& child : f.m_folders) write_messages(child);
+    if (!keep) {
+        f.m_pending.clear();
+        f.m_written = 0;
+    }
+    for (auto& child : f.m_folders) write_messages(child, keep);
 }
 
 void store_builder::flush() {
-    write_messages(*m_root);
+    write_messages(*m_root, false);
 }
 
 void store_builder::write_folder_tree(folder_builder& f) {
@@ -468,14 +471,14 @@ void store_builder::write_store_nodes() {
 }
 
 std::vector<std::byte> store_builder::write_to_memory() {
-    flush();
+    write_messages(*m_root, true);
     write_folder_tree(*m_root);
     write_store_nodes();
     return m_writer->finish_to_memory();
 }
 
 void store_builder::write() {
-    flush();
+    write_messages(*m_root, true);
     write_folder_tree(*m_root);
     write_store_nodes();
     m_writer->finish();

@@ -135,7 +135,8 @@ private:
     std::uint32_t m_parent;
     pc_builder m_props;
     std::deque<folder_builder> m_folders;
-    std::deque<message_builder> m_pending;  // added, not yet written
+    std::deque<message_builder> m_pending;  // added and not dropped by flush()
+    std::size_t m_written = 0;              // how many of m_pending are already nodes
     std::vector<contents_row> m_rows;       // one per written message
     std::size_t m_message_count = 0;
     std::size_t m_unread_count = 0;
@@ -167,7 +168,8 @@ public:
     // An entry id (flags, store record key, nid) as the store writes it for 0x35E0 and the like.
     bytes entry_id(std::uint32_t nid) const;
 
-    // Writes every message added so far as nodes and forgets its contents, keeping only its table row.
+    // Writes every message added so far as nodes and forgets its contents, keeping only its table row: references
+    // to those messages and their attachments dangle afterwards. The final write keeps its messages alive.
     void flush();
     // The node writer, for tests that add nodes of their own (bare heaps, odd tables) to a real store.
     ndb_writer& writer();
@@ -179,7 +181,7 @@ public:
 
 private:
     void write_folder_tree(folder_builder& f);
-    void write_messages(folder_builder& f);
+    void write_messages(folder_builder& f, bool keep);
     void write_store_nodes();
     std::unique_ptr<store_context> m_ctx;
     std::unique_ptr<ndb_writer> m_writer;

@@ -3,10 +3,10 @@
 #include <array>
 #include <span>
 
+#include "encoding/text_conversion.h"
 #include "pstcore/ndb/byte_reader.h"
 #include "pstcore/ndb/crypt.h"
 #include "pstcore/ndb/exceptions.h"
-#include "pstcore/tables/property_text.h"
 
 namespace pstcore {
 
@@ -93,7 +93,7 @@ prop_id name_id_map::lookup(const named_prop& key) const {
     std::vector<std::byte> name;
     std::uint32_t hash_base = static_cast<std::uint32_t>(key.id);
     if (key.is_string) {
-        name = encode_utf16le(key.name);
+        name = mailferry::wstring_to_bytes(key.name);
         hash_base = compute_crc(name);
     }
     const std::uint32_t hash = hash_base ^ ((guid_index << 1) | (key.is_string ? 1u : 0u));

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
+#include "encoding/property_string.h"
 #include "pstcore/ndb/byte_reader.h"
 #include "pstcore/ndb/exceptions.h"
-#include "pstcore/tables/property_text.h"
 
 namespace pstcore {
 
@@ -26,19 +26,19 @@ void const_property_object::check_string_type(prop_id id, prop_type type) {
 std::wstring const_property_object::read_wstring(prop_id id) const {
     const prop_type type = get_prop_type(id);
     check_string_type(id, type);
-    return decode_prop_wstring(get_value_variable(id), type, get_text_encoding());
+    return mailferry::read_string_property(get_value_variable(id), type, get_text_encoding());
 }
 
 std::u16string const_property_object::read_unistring(prop_id id) const {
     const prop_type type = get_prop_type(id);
     check_string_type(id, type);
-    return decode_prop_unistring(get_value_variable(id), type, get_text_encoding());
+    return mailferry::read_unistring_property(get_value_variable(id), type, get_text_encoding());
 }
 
 std::string const_property_object::read_utf8string(prop_id id) const {
     const prop_type type = get_prop_type(id);
     check_string_type(id, type);
-    return decode_prop_utf8string(get_value_variable(id), type, get_text_encoding());
+    return mailferry::read_utf8string_property(get_value_variable(id), type, get_text_encoding());
 }
 
 std::vector<std::vector<std::byte>> split_prop_array(std::span<const std::byte> value) {
@@ -75,7 +75,7 @@ std::vector<std::u16string> const_property_object::read_unistring_array(prop_id 
     check_string_array_type(id, type);
     std::vector<std::u16string> strings;
     for (const auto& element : read_prop_array(id))
-        strings.push_back(decode_prop_unistring(element, type, get_text_encoding()));
+        strings.push_back(mailferry::read_unistring_property(element, type, get_text_encoding()));
     return strings;
 }
 
@@ -84,7 +84,7 @@ std::vector<std::string> const_property_object::read_utf8string_array(prop_id id
     check_string_array_type(id, type);
     std::vector<std::string> strings;
     for (const auto& element : read_prop_array(id))
-        strings.push_back(decode_prop_utf8string(element, type, get_text_encoding()));
+        strings.push_back(mailferry::read_utf8string_property(element, type, get_text_encoding()));
     return strings;
 }
 

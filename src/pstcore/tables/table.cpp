@@ -181,7 +181,7 @@ template class basic_table<std::uint32_t>;
 
 table open_table(const node& n) {
     if (n.get_id() == detail::k_gust_table_node) throw not_implemented("gust table");
-    const heap h = open_heap(n);
+    const heap h = open_heap(n, detail::k_client_table);
     const byte_reader header(h->item(h->get_root_id()));
     if (!header.fits(detail::k_table_row_index, 4)) throw database_corrupt("table header too short");
     const auto index_header = h->item(header.u32(detail::k_table_row_index));

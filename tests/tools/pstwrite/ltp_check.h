@@ -188,3 +188,26 @@ inline tc_info read_tcinfo(const heap& h) {
 }
 
 }  // namespace ltpcheck
+
+namespace ltpcheck {
+// A heap from node data as the writer hands it to the node layer: page i is block i.
+inline heap heap_of(const std::vector<std::byte>& data, pstwrite::format f) {
+    heap h;
+    const std::size_t block = pstwrite::max_block_data(f);
+    for (std::size_t at = 0; at < data.size(); at += block)
+        h.pages.emplace_back(data.begin() + at, data.begin() + std::min(data.size(), at + block));
+    return h;
+}
+}  // namespace ltpcheck
+
+namespace ltpcheck {
+// The PST CRC the slow way (reflected 0xEDB88320, initial 0, no final inversion).
+inline std::uint32_t slow_crc(std::span<const std::byte> data) {
+    std::uint32_t crc = 0;
+    for (std::byte b : data) {
+        crc ^= std::to_integer<std::uint32_t>(b);
+        for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc;
+}
+}  // namespace ltpcheck

@@ -132,7 +132,7 @@ TEST(damage, NeedsABranchPageForALoop) {
     EXPECT_THROW(pstwrite::damage(bytes, w.where(), fault::xblock_lcb_total), std::invalid_argument);
 }
 
-// Scanning the bytes finds what the writer reported (subnode trees aside), so `pstwrite damage` on a file hits
+// Scanning the bytes finds what the writer reported, so `pstwrite damage` on a file hits
 // the same bytes as damage() with the writer's layout.
 TEST(file_layout, ScanAgreesWithTheWriter) {
     for (format f : {format::unicode, format::ansi}) {
@@ -141,6 +141,12 @@ TEST(file_layout, ScanAgreesWithTheWriter) {
         w.add_node(0x61, 0, pattern(1021 * max_data(f) + 1, 2));
         for (std::uint32_t i = 0; i < 200; ++i)
             w.add_node(((0x10001 + i) << 5) | 4, 0x8082, pattern(10, i), {{0x3F, pattern(5, i)}});
+        // Subnodes through an SIBLOCK, one with an XBLOCK of its own and a nested tree.
+        std::vector<pstwrite::subnode> subs;
+        for (std::uint32_t i = 1; i <= 700; ++i)
+            subs.emplace_back((i << 5) | 0x1F, pattern(i == 5 ? 3 * max_data(f) : 3, i));
+        subs.emplace_back(0x10005, pattern(7, 1), std::vector<pstwrite::subnode>{{0x3F, pattern(9, 2)}});
+        w.add_node(0x200004, 0x8082, pattern(1, 1), subs);
         const auto bytes = w.finish_to_memory();
         const auto& want = w.where();
         const auto got = pstwrite::scan_layout(bytes);
@@ -170,6 +176,12 @@ TEST(file_layout, ScanAgreesWithTheWriter) {
             EXPECT_EQ(got.nodes[i].bid_sub, want.nodes[i].bid_sub);
             EXPECT_EQ(got.nodes[i].data_blocks, want.nodes[i].data_blocks);
             EXPECT_EQ(got.nodes[i].tree_blocks, want.nodes[i].tree_blocks);
+            EXPECT_EQ(got.nodes[i].subnode_blocks, want.nodes[i].subnode_blocks);
+            ASSERT_EQ(got.nodes[i].subnodes.size(), want.nodes[i].subnodes.size());
+            for (std::size_t j = 0; j < got.nodes[i].subnodes.size(); ++j) {
+                EXPECT_EQ(got.nodes[i].subnodes[j].nid, want.nodes[i].subnodes[j].nid);
+                EXPECT_EQ(got.nodes[i].subnodes[j].data_blocks, want.nodes[i].subnodes[j].data_blocks);
+            }
         }
         for (const auto& name : pstwrite::fault_names()) {
             const fault flt = *pstwrite::fault_from_name(name);

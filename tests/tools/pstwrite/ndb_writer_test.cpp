@@ -380,6 +380,13 @@ TEST(ndb_writer, StreamedPiecesAndFileOutputGiveTheSameBytes) {
     pieces.add_written_node(0x21, 0, r1, {{0x803F, r2}});
     EXPECT_EQ(pieces.finish_to_memory(), expected);
 
+    pstwrite::ndb_writer lean(format::unicode, crypt::cyclic);
+    lean.set_node_layout(false);
+    lean.add_node(0x21, 0, data, {{0x803F, data}});
+    EXPECT_EQ(lean.finish_to_memory(), expected);
+    EXPECT_TRUE(lean.where().nodes.empty());
+    EXPECT_EQ(lean.where().blocks.size(), whole.where().blocks.size());
+
     const auto path = std::filesystem::temp_directory_path() / "ndb_writer_test.pst";
     pstwrite::ndb_writer file(format::unicode, crypt::cyclic, path);
     file.add_node(0x21, 0, data, {{0x803F, data}});

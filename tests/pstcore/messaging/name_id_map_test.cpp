@@ -1,0 +1,221 @@
+#include "pstcore/messaging/name_id_map.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "pstcore/ndb/crypt.h"
+#include "pstcore/ndb/exceptions.h"
+#include "pstcore/tables/ltp_fixture.h"
+#include "support/corpus.h"
+
+namespace {
+
+using mftest::bytes;
+using mftest::put_le;
+namespace sets = pstcore::property_sets;
+namespace types = pstcore::prop_types;
+
+const pstcore::guid kSetA = *pstcore::parse_guid("{11111111-2222-3333-4455-66778899AABB}");
+const pstcore::guid kSetB = *pstcore::parse_guid("22222222-0000-0000-C000-000000000046");
+const pstcore::guid kSetC = *pstcore::parse_guid("{33333333-0000-0000-c000-000000000046}");
+
+struct map_entry {
+    pstcore::guid set;
+    bool is_string;
+    std::uint32_t number = 0;
+    std::u16string name = {};
+};
+
+// Writes node 0x61 as a file does: GUID, entry and string streams, and the hash buckets.
+void make_map(mftest::fake_db& db, const std::vector<map_entry>& entries, std::uint32_t bucket_count) {
+    bytes guids, records, strings;
+    std::vector<pstcore::guid> known;
+    std::map<std::uint32_t, bytes> buckets;
+    for (std::uint32_t k = 0; k < entries.size(); ++k) {
+        const auto& e = entries[k];
+        std::uint32_t guid_index = 1;
+        if (e.set == sets::ps_public_strings) {
+            guid_index = 2;
+        } else if (e.set != sets::ps_mapi) {
+            auto it = std::find(known.begin(), known.end(), e.set);
+            if (it == known.end()) {
+                known.push_back(e.set);
+                guids.insert(guids.end(), e.set.bytes.begin(), e.set.bytes.end());
+                it = known.end() - 1;
+            }
+            guid_index = 3 + static_cast<std::uint32_t>(it - known.begin());
+        }
+        const std::uint32_t key = (e.is_string ? 1u : 0u) | (guid_index << 1) | (k << 16);
+        std::uint32_t hash_base = e.number;
+        if (e.is_string) {
+            const bytes name = mftest::utf16(e.name);
+            hash_base = pstcore::compute_crc(name);
+            put_le(records, strings.size(), 4);
+            put_le(strings, name.size(), 4);
+            strings.insert(strings.end(), name.begin(), name.end());
+            while (strings.size() % 4) strings.push_back(std::byte{0});
+        } else {
+            put_le(records, e.number, 4);
+        }
+        put_le(records, key, 4);
+        if (bucket_count) {
+            const std::uint32_t hash = hash_base ^ ((guid_index << 1) | (e.is_string ? 1u : 0u));
+            auto& bucket = buckets[hash % bucket_count];
+            put_le(bucket, hash_base, 4);
+            put_le(bucket, key, 4);
+        }
+    }
+    std::vector<mftest::fixture_prop> props{{0x0001, types::int32, bucket_count},
+                                            {0x0002, types::binary, 0, guids},
+                                            {0x0003, types::binary, 0, records, true},
+                                            {0x0004, types::binary, 0, strings}};
+    for (const auto& [n, bucket] : buckets)
+        props.push_back({static_cast<std::uint16_t>(0x1000 + n), types::binary, 0, bucket});
+    mftest::make_bag(db, 0x61, props);
+}
+
+template <typename F>
+bool not_found(F&& f) {
+    try {
+        f();
+    } catch (const pstcore::key_not_found<pstcore::named_prop>&) {
+        return true;
+    }
+    return false;
+}
+
+TEST(Guid, ParsesAndPrintsTheWrittenForm) {
+    EXPECT_EQ(pstcore::to_string(sets::ps_public_strings), "{00020329-0000-0000-C000-000000000046}");
+    EXPECT_EQ(pstcore::parse_guid("00020329-0000-0000-c000-000000000046"), sets::ps_public_strings);
+    // Stored layout: the first three fields little-endian.
+    EXPECT_EQ(sets::psetid_address.bytes[0], std::byte{0x04});
+    EXPECT_EQ(sets::psetid_address.bytes[1], std::byte{0x20});
+    EXPECT_EQ(sets::psetid_address.bytes[2], std::byte{0x06});
+    EXPECT_EQ(kSetA.bytes[8], std::byte{0x44});
+    EXPECT_FALSE(pstcore::parse_guid("{00020329-0000-0000-C000-00000000004}"));
+    EXPECT_FALSE(pstcore::parse_guid("{00020329+0000-0000-C000-000000000046}"));
+}
+
+class NameIdMap : public ::testing::Test {
+protected:
+    pstcore::name_id_map open(const std::vector<map_entry>& entries, std::uint32_t bucket_count = 251) {
+        make_map(*m_db, entries, bucket_count);
+        return pstcore::name_id_map(m_db);
+    }
+    std::shared_ptr<mftest::fake_db> m_db = mftest::fake_db::create();
+};
+
+TEST_F(NameIdMap, ResolvesNumbersAndNames) {
+    const auto map = open({{kSetA, false, 0x8233},
+                           {sets::ps_public_strings, true, 0, u"Keywords"},
+                           {kSetB, false, 0x8233},
+                           {kSetC, true, 0, u"content-type"},
+                           {kSetA, true, 0, u"\U0001F600 name"}});
+    EXPECT_EQ(map.get_prop_count(), 5u);
+    EXPECT_EQ(map.lookup(kSetA, 0x8233), 0x8000);
+    EXPECT_EQ(map.lookup(sets::ps_public_strings, L"Keywords"), 0x8001);
+    EXPECT_EQ(map.lookup(kSetB, 0x8233), 0x8002);
+    EXPECT_EQ(map.lookup(kSetC, L"content-type"), 0x8003);  // the last GUID record: index 3 + 2
+    EXPECT_EQ(map.lookup(kSetA, L"\U0001F600 name"), 0x8004);
+    EXPECT_TRUE(not_found([&] { map.lookup(sets::ps_public_strings, L"keywords"); }));
+    EXPECT_TRUE(not_found([&] { map.lookup(kSetA, L"Keywords"); }));
+    EXPECT_TRUE(not_found([&] { map.lookup(sets::psetid_common, 0x8233); }));  // not in the GUID stream
+    EXPECT_TRUE(not_found([&] { map.lookup(kSetA, 0x8234); }));
+    // A number whose value equals a name's CRC is not that name.
+    const auto crc = static_cast<std::int32_t>(pstcore::compute_crc(mftest::utf16(u"Keywords")));
+    EXPECT_TRUE(not_found([&] { map.lookup(sets::ps_public_strings, crc); }));
+}
+
+TEST_F(NameIdMap, MapiNumbersResolveWithoutTheMap) {
+    const auto map = open({{kSetA, false, 0x8233}});
+    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
+    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0E1B), 0x0E1B);
+    EXPECT_TRUE(not_found([&] { map.lookup(sets::ps_mapi, 0x8000); }));
+    EXPECT_TRUE(not_found([&] { map.lookup(sets::ps_mapi, -1); }));
+    EXPECT_TRUE(not_found([&] { map.lookup(sets::ps_mapi, L"Subject"); }));
+}
+
+// One bucket: every entry collides, and names are told apart by reading them back.
+TEST_F(NameIdMap, CollidingNamesAreToldApart) {
+    const auto map = open({{sets::ps_public_strings, true, 0, u"Keywords"},
+                           {sets::ps_public_strings, true, 0, u"Keyword"},
+                           {kSetA, false, 7},
+                           {sets::ps_public_strings, true, 0, u"Other"}},
+                          1);
+    EXPECT_EQ(map.lookup(sets::ps_public_strings, L"Other"), 0x8003);
+    EXPECT_EQ(map.lookup(sets::ps_public_strings, L"Keyword"), 0x8001);
+    EXPECT_EQ(map.lookup(sets::ps_public_strings, L"Keywords"), 0x8000);
+    EXPECT_EQ(map.lookup(kSetA, 7), 0x8002);
+}
+
+TEST_F(NameIdMap, NoBucketsResolveNothing) {
+    const auto map = open({{kSetA, false, 0x8233}}, 0);
+    EXPECT_TRUE(not_found([&] { map.lookup(kSetA, 0x8233); }));
+    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
+}
+
+TEST_F(NameIdMap, MissingMapNodeFailsConstruction) {
+    EXPECT_THROW(pstcore::name_id_map{m_db}, pstcore::key_not_found<pstcore::node_id>);
+}
+
+// The sample files: every string-named property an item uses resolves to an id that item has.
+class CorpusNameMap : public ::testing::TestWithParam<std::string> {};
+
+std::optional<pstcore::guid> set_by_name(const std::string& name) {
+    if (name == "PS_PUBLIC_STRINGS") return sets::ps_public_strings;
+    if (name == "PS_INTERNET_HEADERS") return sets::ps_internet_headers;
+    if (name == "PSETID_Common") return sets::psetid_common;
+    if (name == "PSETID_Address") return sets::psetid_address;
+    if (name == "PSETID_Appointment") return sets::psetid_appointment;
+    return pstcore::parse_guid(name);
+}
+
+TEST_P(CorpusNameMap, StringNamesUsedByItemsResolve) {
+    MF_REQUIRE_CORPUS();
+    const auto path = mftest::corpus_dir() / GetParam();
+    const auto manifest = mftest::load_manifest(path);
+    if (manifest.get_child_optional("primary_parse_error")) GTEST_SKIP() << "damaged file";
+    const auto db = pstcore::open_database(path.string());
+    const pstcore::name_id_map map(db);
+    EXPECT_EQ(map.get_bucket_count(), 251u);
+    EXPECT_EQ(map.get_prop_count(), manifest.get<std::uint64_t>("structure.named_property_count"));
+    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
+    std::size_t resolved = 0;
+    for (const auto& [key, item] : manifest.get_child("items")) {
+        const auto used = item.get_child_optional("string_named_props_used");
+        if (!used) continue;
+        const pstcore::property_bag bag(db->lookup_node(std::stoul(item.get<std::string>("nid"), nullptr, 16)));
+        for (const auto& [unused, entry] : *used) {
+            const std::string text = entry.get_value<std::string>();
+            const auto colon = text.find(':');
+            const auto set = set_by_name(text.substr(0, colon));
+            if (!set) continue;  // a set the manifest could not name
+            const std::string name = text.substr(colon + 1);
+            SCOPED_TRACE(text);
+            const pstcore::prop_id id = map.lookup(*set, std::wstring(name.begin(), name.end()));
+            EXPECT_GE(id, 0x8000);
+            EXPECT_TRUE(bag.prop_exists(id));
+            ++resolved;
+        }
+    }
+    if (GetParam() == "outlook-store.pst" || GetParam() == "mixed-items.pst") {
+        EXPECT_GT(resolved, 0u);
+    }
+}
+
+std::vector<std::string> corpus_names() {
+    std::vector<std::string> names;
+    for (const auto& path : mftest::corpus_files()) names.push_back(path.filename().string());
+    if (names.empty()) names.push_back("none");
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusNameMap, ::testing::ValuesIn(corpus_names()), [](const auto& info) {
+    std::string name = info.param;
+    for (auto& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+});
+
+}  // namespace
