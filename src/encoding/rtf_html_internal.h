@@ -19,7 +19,7 @@ void append_code_page_text(int code_page, std::string_view bytes, std::string& o
 // The code page of an RTF \fcharsetN value; 0 when the charset means "the document's default".
 int code_page_of_charset(int charset);
 
-// Appends `utf8` with &, <, > and " escaped.
+// Appends `utf8` with &, <, > and " escaped and control characters other than TAB, CR and LF dropped.
 void append_html_escaped(std::string_view utf8, std::string& out);
 
 // Rewrites the charset named by every <meta ... charset=...> tag of `html` to utf-8.

@@ -80,13 +80,11 @@ token tokenizer::control() {
     }
     ++m_pos;
     if (c == '\'') {
-        int value = 0, digits = 0;
-        while (digits < 2 && m_pos < m_rtf.size() && hex_value(m_rtf[m_pos]) >= 0) {
-            value = value * 16 + hex_value(m_rtf[m_pos]);
-            ++m_pos;
-            ++digits;
-        }
-        if (digits == 0) return token::of_symbol('\'');
+        // A byte needs both digits; a cut-off escape shows nothing.
+        if (m_rtf.size() - m_pos < 2 || hex_value(m_rtf[m_pos]) < 0 || hex_value(m_rtf[m_pos + 1]) < 0)
+            return token::of_symbol('\'');
+        const int value = hex_value(m_rtf[m_pos]) * 16 + hex_value(m_rtf[m_pos + 1]);
+        m_pos += 2;
         return token::of_byte(static_cast<unsigned char>(value));
     }
     return token::of_symbol(c == '\r' ? '\n' : c);

@@ -140,8 +140,14 @@ void append_html_escaped(std::string_view utf8, std::string& out) {
             case '"':
                 out.append("&quot;");
                 break;
-            default:
+            case '\t':
+            case '\r':
+            case '\n':
                 out.push_back(c);
+                break;
+            default:
+                // Other control characters are not allowed in HTML text.
+                if (static_cast<unsigned char>(c) >= 0x20) out.push_back(c);
         }
     }
 }
