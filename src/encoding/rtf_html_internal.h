@@ -84,7 +84,7 @@ struct group_state {
     std::uint8_t uc = 1;     // fallback characters after \uN
     std::uint8_t align = 0;  // 0 left, 1 centre, 2 right, 3 justified
     std::uint8_t role = 0;   // a converter's own mark on the group
-    bool bold = false, italic = false, underline = false, strike = false;
+    bool bold = false, italic = false, underline = false, strike = false, hidden = false;
     std::int32_t font = -1;                 // -1: the document's default font
     std::int32_t font_size = 24;            // half-points
     std::int32_t color = 0, highlight = 0;  // colour-table indexes; 0 is automatic

@@ -78,6 +78,7 @@ std::string css_color(const rgb_color& c) {
 
 class html_document final : public reader {
 public:
+    // Appends the body's HTML to `body`.
     html_document(std::string_view rtf, std::string& body) : reader(rtf), m_body(body) {}
 
     void finish() { close_paragraph(); }
@@ -89,7 +90,7 @@ private:
                 m_instructions.back().append(utf8);
             return;
         }
-        if (state().dest != destination::content) return;
+        if (state().dest != destination::content || state().hidden) return;
         open_format();
         append_html_escaped(utf8, m_body);
     }
@@ -131,19 +132,23 @@ private:
         if (w == "par" || w == "page" || w == "sect" || w == "row") {
             end_paragraph();
         } else if (w == "line") {
+            if (s.hidden) return;
             open_format();
             m_body.append("<br>");
         } else if (w == "tab" || w == "cell") {
+            if (s.hidden) return;
             open_format();
             m_body.push_back('\t');
         } else if (w == "plain") {
-            s.bold = s.italic = s.underline = s.strike = false;
+            s.bold = s.italic = s.underline = s.strike = s.hidden = false;
             s.font_size = k_default_font_size;
             s.color = s.highlight = 0;
         } else if (w == "pard") {
             s.align = 0;
         } else if (w == "ql" || w == "qc" || w == "qr" || w == "qj") {
             s.align = w == "ql" ? 0 : w == "qc" ? 1 : w == "qr" ? 2 : 3;
+        } else if (w == "v") {
+            s.hidden = on;
         } else if (w == "b") {
             s.bold = on;
         } else if (w == "i") {
@@ -262,14 +267,14 @@ private:
 }  // namespace
 
 bool convert_to_html_document(std::string_view rtf, std::string& html) {
-    std::string body;
-    html_document document(rtf, body);
-    if (!document.run()) return false;
-    document.finish();
-    html.assign(
+    std::string document_text(
         "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
         "<style>p{margin:0;white-space:pre-wrap}</style>\n</head>\n<body>\n");
-    html.append(body).append("</body>\n</html>\n");
+    html_document document(rtf, document_text);
+    if (!document.run()) return false;
+    document.finish();
+    document_text.append("</body>\n</html>\n");
+    html = std::move(document_text);
     return true;
 }
 

@@ -163,7 +163,7 @@ TEST(RtfToHtml, ConvertsCharacterAndParagraphFormatting) {
         "\\pard Plain {\\b bold} {\\i it}\\par\r\n"
         "\\qc {\\ul under}\\ulnone  {\\strike gone} {\\fs31\\cf1\\highlight2 big red}\\line next\\tab x\\par\r\n"
         "\\pard\\par\r\n"
-        "{\\b\\i both}\\b0 {\\pict\\pngblip 89504e47}\\plain done}";
+        "{\\b\\i both}\\b0 {\\pict\\pngblip 89504e47}{\\v hidden}\\v gone\\plain done}";
     EXPECT_EQ(document_body(rtf),
               "<p>Plain <b>bold</b> <i>it</i></p>\n"
               "<p style=\"text-align:center\"><u>under</u> <s>gone</s> "
