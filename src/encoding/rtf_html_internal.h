@@ -126,6 +126,7 @@ private:
     void text(std::string_view bytes);
     bool begin_destination(std::string_view word, bool starred);
     bool consume_fallback();
+    bool shows_text() const;  // whether the current destination's text reaches the converter
     int code_page() const;
     void emit_byte(unsigned char b);
     void emit_utf16(std::int32_t unit);

@@ -117,10 +117,10 @@ bool reader::step(const token& t) {
                 m_fresh = true;  // the destination's own word still follows
                 return true;
             }
-            if (state().dest != destination::skip && !consume_fallback()) control_symbol(t.symbol);
+            if (shows_text() && !consume_fallback()) control_symbol(t.symbol);
             return true;
         case token_kind::hex_byte:
-            if (state().dest != destination::skip && !consume_fallback()) emit_byte(t.byte);
+            if (shows_text() && !consume_fallback()) emit_byte(t.byte);
             return true;
         case token_kind::text:
             if (state().dest != destination::skip) text(t.text);
@@ -132,6 +132,11 @@ bool reader::step(const token& t) {
             break;
     }
     return false;
+}
+
+bool reader::shows_text() const {
+    const destination d = m_stack.back().dest;
+    return d == destination::content || d == destination::html_tag || d == destination::field_instruction;
 }
 
 bool reader::begin_destination(std::string_view word, bool starred) {
@@ -234,7 +239,7 @@ void reader::text(std::string_view bytes) {
         }
         return;
     }
-    if (s.dest == destination::font_table) return;
+    if (!shows_text()) return;
     const std::size_t skipped = std::min(bytes.size(), static_cast<std::size_t>(m_fallback));
     m_fallback -= static_cast<std::int32_t>(skipped);
     for (const char c : bytes.substr(skipped)) emit_byte(static_cast<unsigned char>(c));
@@ -310,7 +315,6 @@ void reader::flush() {
         append_utf8(k_replacement, m_text);
     }
     if (m_text.empty()) return;
-    // Tables and skipped destinations never reach here with text; the converter sees it under the current state.
     on_text(m_text);
     m_text.clear();
 }

@@ -129,7 +129,9 @@ TEST(RtfToHtml, DecodesShiftJisThroughTheDocumentCodePage) {
 
 TEST(RtfToHtml, DecodesBytesInTheCharsetOfTheCurrentFont) {
     // Outside tags the font decides; inside a tag the document's code page does, whatever font is current.
-    const std::string fonts = "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset128 MS Gothic;}}";
+    // The font names (in the font's own charset) are not text.
+    const std::string fonts =
+        "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset128 \\'82\\'6c\\'82\\'72 Gothic;}}";
     EXPECT_EQ(recovered(fonts + "\\f0 \\'e9{\\f1 \\'82\\'b1\\'93d{\\*\\htmltag4 \\'e9}}\\'e9"),
               "\u00e9\u3053\u96fb\u00e9\u00e9");
     EXPECT_EQ(document_body("{\\rtf1\\ansi\\ansicpg1252" + fonts + "\\f1 \\'82\\'b1\\'82\\'cc}"),
