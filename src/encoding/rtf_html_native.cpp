@@ -43,7 +43,7 @@ std::optional<std::string> hyperlink_target(std::string_view instruction) {
         if (instruction.front() == '\\' && instruction.size() > 1) {
             const char option = instruction[1];
             next_is_anchor = option == 'l';
-            next_is_ignored = option == 'o' || option == 't' || option == 'm';
+            next_is_ignored = option == 'o' || option == 't';  // tooltip and target frame
             instruction.remove_prefix(2);
             continue;
         }
