@@ -180,6 +180,11 @@ TEST(RtfToHtml, HyperlinkFieldsBecomeLinks) {
                             "{\\fldrslt here}}{\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}.}"),
               "<p>See <a href=\"http://example.com/?a=1&amp;b=2\"><u>Example</u></a> and "
               "<a href=\"#top\">here</a>3.</p>\n");
+    // Switches with and without arguments around the target.
+    EXPECT_EQ(
+        document_body("{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \\\\o \"tip\" \\\\m \"http://x/\" \\\\t \"_blank\"}"
+                      "{\\fldrslt x}}}"),
+        "<p><a href=\"http://x/\">x</a></p>\n");
 }
 
 TEST(RtfToHtml, PicturePlaceholdersShowAsText) {
