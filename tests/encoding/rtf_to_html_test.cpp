@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -317,32 +319,62 @@ std::string decompress_lzfu(const std::vector<std::uint8_t>& value) {
     return out;
 }
 
-std::optional<std::string> inline_image_message_rtf() {
-    const std::filesystem::path shared = mftest::shared_dir();
-    const std::vector<std::uint8_t> file = read_file(mftest::corpus_dir() / "rtf-html-inline.pst");
-    std::ifstream table_text(shared / "reference" / "mpbbcrypt.txt");
+// A sample file as stored, and with the permutation encoding undone on every byte.
+struct sample_file {
+    std::vector<std::uint8_t> stored, decoded;
+};
+
+std::optional<sample_file> read_sample(std::string_view name) {
+    sample_file sample{read_file(mftest::corpus_dir() / name), {}};
+    std::ifstream table_text(mftest::shared_dir() / "reference" / "mpbbcrypt.txt");
     std::vector<std::uint8_t> table;
     for (unsigned byte; table_text >> std::hex >> byte;) table.push_back(static_cast<std::uint8_t>(byte));
-    if (file.empty() || table.size() != 768) return std::nullopt;
-    std::vector<std::uint8_t> decoded(file.size());
-    for (std::size_t i = 0; i < file.size(); ++i) decoded[i] = table[512 + file[i]];  // the inverse permutation
+    if (sample.stored.empty() || table.size() != 768) return std::nullopt;
+    sample.decoded.resize(sample.stored.size());
+    for (std::size_t i = 0; i < sample.stored.size(); ++i)
+        sample.decoded[i] = table[512 + sample.stored[i]];  // the inverse permutation
+    return sample;
+}
 
+// The compressed-RTF value whose 16-byte header is `header`, when it lies in one data block.
+std::optional<std::string> single_block_rtf(const sample_file& sample, const std::vector<std::uint8_t>& header) {
+    const std::size_t at = find(sample.decoded, header);
+    const std::size_t size = little_endian(header, 0, 4) + 4;
+    if (at == std::string::npos || size > sample.decoded.size() - at) return std::nullopt;
+    return decompress_lzfu({sample.decoded.begin() + static_cast<std::ptrdiff_t>(at),
+                            sample.decoded.begin() + static_cast<std::ptrdiff_t>(at + size)});
+}
+
+std::optional<std::string> inline_image_message_rtf() {
+    const std::optional<sample_file> sample = read_sample("rtf-html-inline.pst");
+    if (!sample) return std::nullopt;
     // COMPSIZE 9056, RAWSIZE 42418, "LZFu", CRC 0x1045F7DE, as listed for this message.
     const std::vector<std::uint8_t> header = {0x60, 0x23, 0x00, 0x00, 0xB2, 0xA5, 0x00, 0x00,
                                               'L',  'Z',  'F',  'u',  0xDE, 0xF7, 0x45, 0x10};
-    const std::size_t first = find(decoded, header);
     // XBLOCK: type 1, level 1, two entries, 9060 bytes in all.
-    const std::size_t xblock = find(file, {0x01, 0x01, 0x02, 0x00, 0x64, 0x23, 0x00, 0x00});
-    if (first == std::string::npos || xblock == std::string::npos) return std::nullopt;
+    const std::size_t xblock = find(sample->stored, {0x01, 0x01, 0x02, 0x00, 0x64, 0x23, 0x00, 0x00});
+    if (xblock == std::string::npos) return std::nullopt;
     std::vector<std::uint8_t> value;
-    for (int entry = 0; entry < 2; ++entry) {
-        const auto block = find_block(file, little_endian(file, xblock + 8 + 8 * static_cast<std::size_t>(entry), 8));
+    for (std::size_t entry = 0; entry < 2; ++entry) {
+        const auto block = find_block(sample->stored, little_endian(sample->stored, xblock + 8 + 8 * entry, 8));
         if (!block) return std::nullopt;
-        value.insert(value.end(), decoded.begin() + static_cast<std::ptrdiff_t>(block->first),
-                     decoded.begin() + static_cast<std::ptrdiff_t>(block->first + block->second));
+        value.insert(value.end(), sample->decoded.begin() + static_cast<std::ptrdiff_t>(block->first),
+                     sample->decoded.begin() + static_cast<std::ptrdiff_t>(block->first + block->second));
     }
     if (value.size() != 9060 || !std::equal(header.begin(), header.end(), value.begin())) return std::nullopt;
     return decompress_lzfu(value);
+}
+
+TEST(RtfToHtmlCorpus, ConvertsTheWordBodyOfTheRecurringAppointment) {
+    MF_REQUIRE_CORPUS();
+    const std::optional<sample_file> sample = read_sample("recurring-distlist.pst");
+    ASSERT_TRUE(sample.has_value());
+    // COMPSIZE 3210, RAWSIZE 9752, "LZFu", CRC 0x3C1FBF24: a Word body with fonts, styles, theme and list tables.
+    const std::optional<std::string> rtf = single_block_rtf(
+        *sample, {0x8A, 0x0C, 0x00, 0x00, 0x18, 0x26, 0x00, 0x00, 'L', 'Z', 'F', 'u', 0x24, 0xBF, 0x1F, 0x3C});
+    ASSERT_TRUE(rtf.has_value());
+    ASSERT_EQ(rtf->size(), 9752u);
+    EXPECT_EQ(document_body(*rtf), "<p><span style=\"font-size:11pt\">This is a complete test</span></p>\n");
 }
 
 TEST(RtfToHtmlCorpus, RecoversTheHtmlOfTheInlineImageMessage) {
