@@ -7,6 +7,7 @@
 #include <string>
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 #include <unicode/unistr.h>
 
 #include "encoding/rtf_html_internal.h"
@@ -39,23 +40,59 @@ struct converter_closer {
 };
 using converter_ptr = std::unique_ptr<UConverter, converter_closer>;
 
+// ICU knows most Windows code pages as "windows-N" or "cpN"; a few only by their own names.
+std::string converter_name(int code_page) {
+    switch (code_page) {
+        case 65001:
+            return "UTF-8";
+        case 10000:
+            return "macintosh";
+        case 28591:
+            return "ISO-8859-1";
+        case 20932:
+        case 51932:
+            return "EUC-JP";
+        case 50220:
+        case 50221:
+        case 50222:
+            return "ISO-2022-JP";
+        case 20936:
+            return "GB2312";
+        default:
+            return "windows-" + std::to_string(code_page);
+    }
+}
+
+// Bytes a code page does not define become U+FFFD. ICU's own substitute is U+001A for some single-byte code
+// pages, a control character that HTML does not allow.
+void substitute_replacement_character(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
+                                      UConverterCallbackReason reason, UErrorCode* status) {
+    if (reason > UCNV_IRREGULAR) return;
+    static constexpr UChar replacement = 0xFFFD;
+    *status = U_ZERO_ERROR;
+    ucnv_cbToUWriteUChars(args, &replacement, 1, 0, status);
+}
+
 converter_ptr open_converter(int code_page) {
-    const std::string name = code_page == 65001   ? std::string("UTF-8")
-                             : code_page == 10000 ? std::string("macintosh")
-                                                  : "windows-" + std::to_string(code_page);
-    UErrorCode status = U_ZERO_ERROR;
-    converter_ptr converter(ucnv_open(name.c_str(), &status));
-    if (U_SUCCESS(status) && converter) return converter;
-    status = U_ZERO_ERROR;
-    converter.reset(ucnv_open("windows-1252", &status));
-    return U_SUCCESS(status) ? std::move(converter) : nullptr;
+    for (const std::string& name :
+         {converter_name(code_page), "cp" + std::to_string(code_page), std::string("windows-1252")}) {
+        UErrorCode status = U_ZERO_ERROR;
+        converter_ptr converter(ucnv_open(name.c_str(), &status));
+        if (U_FAILURE(status) || !converter) continue;
+        ucnv_setToUCallBack(converter.get(), substitute_replacement_character, nullptr, nullptr, nullptr, &status);
+        return converter;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 void append_code_page_text(int code_page, std::string_view bytes, std::string& out) {
-    // Every code page an RTF document can name keeps ASCII as it is, so most text needs no converter.
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    // Code pages that keep ASCII as it is (all but the 7-bit escape and UTF-16 ones) need no converter for it.
+    const bool keeps_ascii =
+        code_page != 1200 && code_page != 1201 && code_page != 65000 && !(code_page >= 50220 && code_page <= 50222);
+    if (keeps_ascii &&
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         out.append(bytes);
         return;
     }

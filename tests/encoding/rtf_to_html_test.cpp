@@ -129,6 +129,22 @@ TEST(RtfToHtml, DecodesShiftJisThroughTheDocumentCodePage) {
     EXPECT_EQ(recovered(body, "\\ansi\\ansicpg932"), std::string(k_japanese_text) + "\r\n\r\n");
 }
 
+TEST(RtfToHtml, DecodesTheDocumentCodePage) {
+    const struct {
+        const char* header;
+        const char* bytes;
+        const char* text;
+    } cases[] = {
+        {"\\ansi\\ansicpg1251", "\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2", "\u041f\u0440\u0438\u0432\u0435\u0442"},
+        {"\\ansi\\ansicpg936", "\\'d6\\'d0\\'ce\\'c4", "\u4e2d\u6587"},
+        {"\\ansi\\ansicpg65001", "\\'e2\\'82\\'ac", "\u20ac"},
+        {"\\mac", "\\'8e", "\u00e9"},
+        {"\\ansi\\ansicpg1361", "\\'e9", "\u00e9"},  // no converter for Johab: read as 1252
+        {"\\ansi\\ansicpg932", "\\'82\\'a0\\'ff", "\u3042\ufffd"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(recovered(c.bytes, c.header), c.text) << c.header;
+}
+
 TEST(RtfToHtml, DecodesBytesInTheCharsetOfTheCurrentFont) {
     // Outside tags the font decides; inside a tag the document's code page does, whatever font is current.
     // The font names (in the font's own charset) are not text.
