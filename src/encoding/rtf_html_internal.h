@@ -1,7 +1,7 @@
 #pragma once
 // rtf_html_internal.h: the pieces behind ConvertRtfToHtml: a tokenizer, a reader that keeps the group state, the font
 // and colour tables and decodes text to UTF-8, and the two converters built on it (encapsulated HTML, plain RTF).
-// Only the rtf_html_*.cpp files and their tests include this; nothing here throws on malformed input.
+// Only rtf_to_html.cpp and the rtf_html_*.cpp files include this; nothing here throws on malformed input.
 
 #include <cstddef>
 #include <cstdint>
