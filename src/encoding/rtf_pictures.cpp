@@ -35,19 +35,35 @@ bool starts_with_nocase(std::string_view text, std::size_t at, std::string_view 
     return true;
 }
 
-struct control_word {
-    bool starred = false;
-    std::string word;  // letters and numeric parameter, e.g. "picw1234"
-};
-
+// One group of the text, reduced to what telling a picture needs: later sub-groups are parsed (to find where the
+// group ends) but not kept, and the control words are kept as the first one plus what the type and tag words say,
+// so a hostile group of a million sub-groups or words costs no memory.
 struct group_node {
-    std::vector<std::unique_ptr<group_node>> children;
-    std::vector<control_word> controlWords;
+    std::unique_ptr<group_node> first_child;
+    bool has_words = false;
+    std::string first_word;  // letters and numeric parameter, e.g. "picw1234"; the star is dropped
+    std::string extension;   // from the last type word
+    std::string tag;         // from the last \bliptag word
     std::uint32_t dataStart = 0;
     std::uint32_t dataLength = 0;
     std::uint32_t groupStart = 0;
     std::uint32_t groupLength = 0;
     bool binary = false;
+
+    void add_word(std::string_view word) {
+        static constexpr std::pair<std::string_view, std::string_view> extensions[] = {
+            {"wmetafile", "wmf"}, {"pngblip", "png"},    {"jpegblip", "jpg"}, {"macpict", "pict"},
+            {"emfblip", "emf"},   {"pmmetafile", "emf"}, {"dibitmap", "emf"},
+        };
+        constexpr std::string_view tag_word = "bliptag";
+        if (!has_words) {
+            has_words = true;
+            first_word = word;
+        }
+        for (const auto& [prefix, type] : extensions)
+            if (word.starts_with(prefix)) extension = type;
+        if (word.starts_with(tag_word)) tag = word.substr(tag_word.size());
+    }
 };
 
 struct work_exhausted {};
@@ -87,7 +103,8 @@ public:
                 if (depth + 1 >= max_group_depth) {
                     skip_group(pos);
                 } else {
-                    node->children.push_back(parse(pos, depth + 1, false));
+                    auto child = parse(pos, depth + 1, false);
+                    if (!node->first_child) node->first_child = std::move(child);
                     if (first_child_only) return node;
                 }
             } else {
@@ -107,9 +124,7 @@ private:
     void read_control_word(std::size_t& pos, group_node& node) {
         const std::size_t n = m_text.size();
         ++pos;  // the backslash
-        control_word word;
         if (pos < n && m_text[pos] == '*') {
-            word.starred = true;
             ++pos;
             skip_space(pos);
             if (pos < n && m_text[pos] == '\\') ++pos;
@@ -120,17 +135,17 @@ private:
             tick();
             ++pos;
         }
-        word.word.assign(m_text.substr(start, pos - start));
+        const std::string_view word = m_text.substr(start, pos - start);
         if (pos < n && is_space(m_text[pos])) ++pos;
-        if (word.word.starts_with("bin")) {
+        if (word.starts_with("bin")) {
             // The data that follows is raw bytes, braces included, so it is stepped over whole.
-            const std::size_t length = std::min(decimal_after(word.word, 3), n - pos);
+            const std::size_t length = std::min(decimal_after(word, 3), n - pos);
             node.binary = true;
             node.dataStart = static_cast<std::uint32_t>(pos);
             node.dataLength = static_cast<std::uint32_t>(length);
             pos += length;
-        } else if (!word.word.empty()) {
-            node.controlWords.push_back(std::move(word));
+        } else if (!word.empty()) {
+            node.add_word(word);
         }
     }
 
@@ -185,41 +200,32 @@ private:
 };
 
 std::optional<rtf_picture_info> classify(const group_node* group) {
-    if (group == nullptr || group->controlWords.empty()) return std::nullopt;
-    const auto first_child = [](const group_node* g) { return g->children.empty() ? nullptr : g->children[0].get(); };
-    const std::string& first = group->controlWords.front().word;
+    if (group == nullptr || !group->has_words) return std::nullopt;
+    const std::string& first = group->first_word;
     rtf_picture_info info;
     const group_node* picture = nullptr;
     const group_node* range = group;
     if (first == "shppict") {
         info.kind = 1;
-        picture = first_child(group);
+        picture = group->first_child.get();
     } else if (first == "nonshppict") {
         info.kind = 2;
-        picture = first_child(group);
+        picture = group->first_child.get();
     } else if (first == "pict") {
         picture = group;
     } else {
-        picture = first_child(group);
+        picture = group->first_child.get();
         range = picture;
     }
     if (picture == nullptr) return std::nullopt;
-    if (!picture->controlWords.empty() && picture->controlWords.front().word != "pict") return std::nullopt;
+    if (picture->has_words && picture->first_word != "pict") return std::nullopt;
     info.groupStart = range->groupStart;
     info.groupLength = range->groupLength;
     info.dataStart = picture->dataStart;
     info.dataLength = picture->dataLength;
     info.binary = picture->binary;
-    static constexpr std::pair<std::string_view, std::string_view> extensions[] = {
-        {"wmetafile", "wmf"}, {"pngblip", "png"},    {"jpegblip", "jpg"}, {"macpict", "pict"},
-        {"emfblip", "emf"},   {"pmmetafile", "emf"}, {"dibitmap", "emf"},
-    };
-    constexpr std::string_view tag_word = "bliptag";
-    for (const control_word& word : picture->controlWords) {
-        for (const auto& [prefix, extension] : extensions)
-            if (word.word.starts_with(prefix)) info.extension = extension;
-        if (word.word.starts_with(tag_word)) info.tag = word.word.substr(tag_word.size());
-    }
+    info.extension = picture->extension;
+    info.tag = picture->tag;
     return info;
 }
 
@@ -305,8 +311,7 @@ std::vector<rtf_picture_info> ClassifyRtfPictures(std::string_view text, std::sp
             if (step == search_step::stop || start <= 0) break;
             std::size_t pos = static_cast<std::size_t>(start);
             const auto group = parser.parse(pos, 0, true);
-            const group_node* first = group->children.empty() ? nullptr : group->children[0].get();
-            if (auto info = classify(first)) pictures.push_back(std::move(*info));
+            if (auto info = classify(group->first_child.get())) pictures.push_back(std::move(*info));
         }
     } catch (const work_exhausted&) {
         platform::log_diagnostic("RTF picture search stopped: too much work for the text.");

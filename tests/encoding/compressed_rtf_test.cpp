@@ -141,6 +141,29 @@ TEST(DecompressRtf, FindsPicturesWhileDecompressing) {
     EXPECT_EQ(rtf.substr(pictures[0].groupStart, pictures[0].groupLength), "{\\pict\\pngblip\\bliptag7 89504e47}");
 }
 
+TEST(DecompressRtf, DamagedStreamsWithValidHeadersNeverReadOrWriteOutOfBounds) {
+    // Random damage to the tokens, with the CRC made right again so the damage reaches the decoder.
+    const std::string rtf =
+        "{\\rtf1{\\*\\shppict{\\pict\\pngblip\\bliptag5 89504e47}}{\\nonshppict{\\pict "
+        "\\wmetafile8 0100}}Hello}";
+    const std::string contents = mftest::lzfu_literal_contents(rtf) + std::string(hello_world, 16);
+    std::uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = contents;
+        for (int k = 0; k < 4; ++k) damaged[next() % damaged.size()] = static_cast<char>(next() >> 16);
+        damaged.resize(next() % (damaged.size() + 1));
+        const auto raw = static_cast<std::uint32_t>(next() % (9 * (damaged.size() + 12) + 257));
+        std::vector<rtf_picture_info> pictures;
+        const std::string text = decompress(mftest::make_value(damaged, raw, "LZFu"), &pictures);
+        ASSERT_EQ(text.size(), raw);
+        for (const rtf_picture_info& p : pictures) {
+            ASSERT_LE(p.groupStart + std::uint64_t{p.groupLength}, text.size());
+            ASSERT_LE(p.dataStart + std::uint64_t{p.dataLength}, text.size());
+        }
+    }
+}
+
 // The compressed-RTF values of the sample files. They are found by scanning the (permutation-encoded) file for
 // the "LZFu" signature rather than through the store's structure; a value larger than one block continues in
 // another block, found by the CRC in the value's header.
