@@ -1,5 +1,6 @@
 #include "encoding/base64.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
