@@ -1,12 +1,15 @@
 // mailferry: the command line over the conversion engine.
 
-#include <cstring>
 #include <iostream>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "cli/info_command.h"
 
 namespace {
 
-constexpr std::string_view k_usage =
+constexpr std::string_view kUsage =
     "usage: mailferry COMMAND [ARGS...]\n"
     "\n"
     "commands:\n"
@@ -16,10 +19,18 @@ constexpr std::string_view k_usage =
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
-        std::cout << k_usage;
-        return argc < 2 ? 2 : 0;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << kUsage;
+        return 2;
     }
-    std::cerr << "mailferry: unknown command '" << argv[1] << "'\n" << k_usage;
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "help" || command == "--help" || command == "-h") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (command == "info" && !rest.empty()) return mailferry::RunInfoCommand(rest, std::cout);
+    std::cerr << "mailferry: unknown command or missing arguments: " << command << "\n" << kUsage;
     return 2;
 }

@@ -19,7 +19,7 @@ struct page_info {
 struct block_info {
     block_id id = 0;
     file_offset address = 0;
-    std::uint16_t size = 0;       // bytes of data, without padding and trailer
+    std::uint16_t size = 0;  // bytes of data, without padding and trailer
     std::uint16_t ref_count = 0;
 };
 
@@ -40,6 +40,8 @@ struct subnode_info {
 enum class crypt_method : std::uint8_t { none = 0, permute = 1, cyclic = 2 };
 
 // The node id's low five bits name what kind of node it is.
-constexpr std::uint32_t nid_type(node_id id) { return id & 0x1F; }
+constexpr std::uint32_t nid_type(node_id id) {
+    return id & 0x1F;
+}
 
 }  // namespace pstcore

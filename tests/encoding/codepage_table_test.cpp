@@ -1,0 +1,149 @@
+#include "encoding/code_page_table.h"
+
+#include "encoding/codepage_test_support.h"
+
+#include <gtest/gtest.h>
+#include <unicode/uvernum.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace mailferry {
+namespace {
+
+using codepage_test::captured_log;
+
+struct expected_row {
+    std::size_t index;
+    std::int32_t code_page;
+    const char* charset;
+    const char* display;
+};
+
+// The ends of the table, the remembered rows and the rows around the places where names repeat: a row dropped,
+// swapped or retyped shows up here.
+const expected_row spot_rows[] = {
+    {0, 864, "IBM864", "Arabic (864)"},
+    {4, 1256, "WINDOWS-1256", "Arabic (Windows)"},
+    {14, 936, "gb2312", "Chinese Simplified (GB2312)"},
+    {20, 1251, "windows-1251", "Cyrillic (Windows)"},
+    {36, 1047, "IBM01047", "IBM Latin-1"},
+    {71, 50932, "euc-jp", "Japanese (Auto Select)"},
+    {72, 51932, "euc-jp", "Japanese (EUC)"},
+    {73, 20932, "EUC-JP", "Japanese (JIS 0208-1990 and 0212-1990)"},
+    {76, 50222, "iso-2022-jp", "Japanese (JIS-Allow 1 byte Kana - SO/SI)"},
+    {77, 932, "shift_jis", "Japanese (Shift-JIS)"},
+    {80, 51949, "euc-kr", "Korean (EUC)"},
+    {93, 1200, "utf-16LE", "Unicode"},
+    {95, 12000, "utf-32", "Unicode (UTF-32)"},
+    {98, 65001, "UTF-8", "Unicode (UTF-8)"},
+    {101, 1252, "windows-1252", "Western European (Windows)"},
+    {102, 20127, "CP1252", "Windows-1252"},
+    {136, 20924, "IBM924", "IBM Latin-1"},
+    {141, 20423, "IBM423", "IBM EBCDIC (Greek)"},
+    {142, 50000, "x-user-defined", "User Defined (Windows)"},
+};
+
+TEST(CodePageTable, RowsSitAtTheirFixedPlaces) {
+    const auto rows = text_encodings();
+    ASSERT_EQ(rows.size(), 143u);
+    for (const expected_row& e : spot_rows) {
+        SCOPED_TRACE(e.index);
+        EXPECT_EQ(rows[e.index].codePage, e.code_page);
+        EXPECT_STREQ(rows[e.index].charsetName, e.charset);
+        EXPECT_STREQ(rows[e.index].displayName, e.display);
+        // A lookup by code page must land on this very row, also where the charset or display name repeats.
+        EXPECT_EQ(find_text_encoding(e.code_page), &rows[e.index]);
+    }
+    EXPECT_EQ(rows.data()[rows.size()].codePage, 0);  // the terminating row
+}
+
+TEST(CodePageTable, CodePagesAreUnique) {
+    std::set<std::int32_t> seen;
+    for (const TextEncodingItem& row : text_encodings()) EXPECT_TRUE(seen.insert(row.codePage).second) << row.codePage;
+}
+
+TEST(CodePageTable, RemembersTheThreeUnicodeRows) {
+    EXPECT_EQ(utf8_encoding(), &text_encodings()[98]);
+    EXPECT_EQ(utf16le_encoding(), &text_encodings()[93]);
+    EXPECT_EQ(utf32_encoding(), &text_encodings()[95]);
+}
+
+TEST(CodePageTable, FindLogsOnlyUnknownCodePages) {
+    captured_log log;
+    EXPECT_STREQ(find_text_encoding(20127)->charsetName, "CP1252");
+    EXPECT_EQ(find_text_encoding(0), nullptr);
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(find_text_encoding(12345), nullptr);
+    EXPECT_EQ(log.lines, std::vector<std::string>{"UNKNOWN CHARSET 12345"});
+}
+
+TEST(CodePageTable, FindReturnsUnavailableRowsToo) {
+    const TextEncodingItem* row = find_text_encoding(10001);
+    ASSERT_NE(row, nullptr);
+    EXPECT_STREQ(row->charsetName, "x-mac-japanese");
+    EXPECT_FALSE(row->available);
+}
+
+TEST(CodePageTable, DisplayNameWithoutLogLine) {
+    captured_log log;
+    EXPECT_EQ(text_encoding_display_name(1252), "Western European (Windows)");
+    EXPECT_EQ(text_encoding_display_name(20924), "IBM Latin-1");
+    EXPECT_EQ(text_encoding_display_name(12345), std::nullopt);
+    EXPECT_EQ(text_encoding_display_name(0), std::nullopt);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+bool is_icu72() {
+    return U_ICU_VERSION_MAJOR_NUM == 72;
+}
+
+std::vector<std::int32_t> unavailable_code_pages() {
+    std::vector<std::int32_t> result;
+    for (const TextEncodingItem& row : text_encodings())
+        if (!row.available) result.push_back(row.codePage);
+    return result;
+}
+
+// ICU 72 opens these names only with U_AMBIGUOUS_ALIAS_WARNING, and the converters are the right ones; treating
+// the warning as unavailable would leave Western-European, Central-European, Cyrillic, Greek, Turkish, Hebrew,
+// Arabic, Baltic, Vietnamese, Japanese and Korean ANSI files undecodable.
+TEST(CodePageAvailability, AmbiguousAliasesAreAvailable) {
+    for (const std::int32_t cp :
+         {1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 932, 949, 50220, 50221, 50222, 50225}) {
+        SCOPED_TRACE(cp);
+        EXPECT_TRUE(find_text_encoding(cp)->available);
+    }
+}
+
+TEST(CodePageAvailability, NamesIcu72CannotOpenAreUnavailable) {
+    if (!is_icu72()) GTEST_SKIP() << "the set of converters is that of ICU 72";
+    // Measured on ICU 72.1 (Debian 12): every other row opens, cleanly or with an ambiguous-alias warning.
+    const std::vector<std::int32_t> expected = {1361,  10001, 10002, 10003, 10004, 10005, 10008, 10010, 10017,
+                                                10021, 10079, 10082, 20000, 20001, 20002, 20003, 20004, 20005,
+                                                20105, 20106, 20107, 20108, 20261, 20269, 20833, 20880, 20905,
+                                                20924, 20936, 20949, 29001, 50227, 20423, 50000};
+    EXPECT_EQ(unavailable_code_pages(), expected);
+    EXPECT_EQ(expected.size(), 34u);
+}
+
+TEST(CodePageAvailability, IndexCountsOnlyAvailableRows) {
+    if (!is_icu72()) GTEST_SKIP() << "positions depend on the converters of ICU 72";
+    const TextEncodingToIndexTransformer transformer;
+    // Rows 0-103 all open; Johab (104) does not, so macintosh (105) is the 105th available row.
+    EXPECT_EQ(transformer.transformed_value(864), 0);
+    EXPECT_EQ(transformer.transformed_value(1252), 101);
+    EXPECT_EQ(transformer.transformed_value(28591), 103);
+    EXPECT_EQ(transformer.transformed_value(10000), 104);
+    EXPECT_EQ(transformer.transformed_value(10001), 0);  // unavailable
+    EXPECT_EQ(transformer.transformed_value(12345), 0);  // unknown
+    EXPECT_EQ(transformer.reverse_transformed_value(0), 864);
+    EXPECT_EQ(transformer.reverse_transformed_value(104), 10000);
+    EXPECT_EQ(transformer.reverse_transformed_value(108), 10081);  // x-mac-turkish, the last available row
+    EXPECT_EQ(transformer.reverse_transformed_value(109), 0);
+    EXPECT_EQ(transformer.reverse_transformed_value(-1), 0);
+}
+
+}  // namespace
+}  // namespace mailferry
