@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "encoding/text_conversion.h"
+
 namespace mailferry {
 
 std::size_t memory_source::read(std::span<char> buffer) {
@@ -21,6 +23,16 @@ std::size_t read_full(byte_source& source, std::span<char> buffer) {
         filled += std::min(got, buffer.size() - filled);
     }
     return filled;
+}
+
+chunk_converter code_page_converter(const TextEncodingItem* from, const TextEncodingItem* to) {
+    return [from, to](std::string_view chunk, std::string& out) {
+        // Four bytes of output for each byte of input hold any conversion between the table's code pages.
+        std::string converted(chunk.size() * 4, '\0');
+        const std::size_t written =
+            ConvertCodePage(chunk.data(), chunk.size(), from, converted.data(), converted.size(), to);
+        out.append(converted.data(), std::min(written, converted.size()));
+    };
 }
 
 }  // namespace mailferry

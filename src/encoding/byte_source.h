@@ -11,6 +11,8 @@
 
 namespace mailferry {
 
+struct TextEncodingItem;
+
 class byte_source {
 public:
     virtual ~byte_source() = default;
@@ -37,5 +39,9 @@ std::size_t read_full(byte_source& source, std::span<char> buffer);
 // Converts one chunk of a stream's text into the code page the output needs and appends it to `out`
 // (ConvertCodePage from the stream's encoding to the target one). An empty converter copies the bytes.
 using chunk_converter = std::function<void(std::string_view chunk, std::string& out)>;
+
+// The converter between two rows of the code-page table. Each chunk is converted on its own, so a character
+// split across two chunks of a multi-byte code page does not survive; ConvertCodePage's exceptions pass through.
+chunk_converter code_page_converter(const TextEncodingItem* from, const TextEncodingItem* to);
 
 }  // namespace mailferry

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "encoding/code_page_table.h"
 #include "encoding/utf16_internal.h"
 
 namespace mailferry {
@@ -89,6 +90,10 @@ bool WriteEscapedTextStream(byte_source& stream, const chunk_converter& convert,
         if (got == 0) break;
     }
     return true;
+}
+
+bool WriteEscapedTextStream(byte_source& stream, const TextEncodingItem* streamEncoding, std::string& out) {
+    return WriteEscapedTextStream(stream, code_page_converter(streamEncoding, utf8_encoding()), out);
 }
 
 void AppendEscapedText(std::string_view text, std::string& out) {

@@ -23,6 +23,9 @@ void AppendEscapedProperty(std::string& out, std::u16string_view value, bool esc
 // or holds fewer than 9 bytes that are all NUL, CR or LF. Exceptions of `convert` pass to the caller.
 bool WriteEscapedTextStream(byte_source& stream, const chunk_converter& convert, std::string& out);
 
+// The same, converting from the stream's code page to UTF-8.
+bool WriteEscapedTextStream(byte_source& stream, const TextEncodingItem* streamEncoding, std::string& out);
+
 // Appends `text` (up to its first NUL) escaped and folded as above; the fold counter starts at 0.
 void AppendEscapedText(std::string_view text, std::string& out);
 

@@ -77,4 +77,9 @@ void WriteQuotedPrintableStream(byte_source& stream, const chunk_converter& conv
     }
 }
 
+void WriteQuotedPrintableStream(byte_source& stream, const TextEncodingItem* streamEncoding, std::string& out,
+                                const TextEncodingItem* targetEncoding) {
+    WriteQuotedPrintableStream(stream, code_page_converter(streamEncoding, targetEncoding), out);
+}
+
 }  // namespace mailferry

@@ -23,4 +23,8 @@ void EncodeQuotedPrintable(std::string_view bytes, std::string& out);
 // empty stream appends "=0D=0A". Exceptions of `convert` pass to the caller.
 void WriteQuotedPrintableStream(byte_source& stream, const chunk_converter& convert, std::string& out);
 
+// The same, converting from the stream's code page to the target one.
+void WriteQuotedPrintableStream(byte_source& stream, const TextEncodingItem* streamEncoding, std::string& out,
+                                const TextEncodingItem* targetEncoding);
+
 }  // namespace mailferry

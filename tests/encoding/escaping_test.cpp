@@ -1,5 +1,7 @@
 #include "encoding/escaping.h"
 
+#include "encoding/code_page_table.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,13 +55,13 @@ TEST(WriteEscapedTextStream, BlankTextWritesNothing) {
     for (const std::string& blank : {std::string(), std::string("\r\n\0", 3), std::string(8, '\0')}) {
         memory_source source(blank);
         std::string out = "kept";
-        EXPECT_FALSE(WriteEscapedTextStream(source, nullptr, out));
+        EXPECT_FALSE(WriteEscapedTextStream(source, chunk_converter(), out));
         EXPECT_EQ(out, "kept");
     }
     const std::string nine(9, '\n');
     memory_source source(nine);
     std::string out;
-    EXPECT_TRUE(WriteEscapedTextStream(source, nullptr, out));
+    EXPECT_TRUE(WriteEscapedTextStream(source, chunk_converter(), out));
     EXPECT_EQ(out, "nnnnnnnnn");
 }
 
@@ -77,6 +79,13 @@ TEST(WriteEscapedTextStream, FoldingRunsOnAcrossChunks) {
     for (int i = 0; i < 7; ++i) expected += "\r\n " + std::string(75, 'a');
     EXPECT_EQ(out, expected);
     EXPECT_EQ(chunks, (std::vector<std::size_t>{512, 88}));
+}
+
+TEST(WriteEscapedTextStream, ConvertsFromTheStreamsCodePageToUtf8) {
+    memory_source source("Caf\xE9; \x80 5");
+    std::string out;
+    EXPECT_TRUE(WriteEscapedTextStream(source, find_text_encoding(1252), out));
+    EXPECT_EQ(out, "Caf\xC3\xA9\\; \xE2\x82\xAC 5");
 }
 
 }  // namespace

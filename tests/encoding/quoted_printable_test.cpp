@@ -1,5 +1,7 @@
 #include "encoding/quoted_printable.h"
 
+#include "encoding/code_page_table.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -77,6 +79,15 @@ TEST(WriteQuotedPrintableStream, ConversionFailurePassesToTheCaller) {
     const chunk_converter failing = [](std::string_view, std::string&) { throw std::runtime_error("no converter"); };
     std::string out;
     EXPECT_THROW(WriteQuotedPrintableStream(source, failing, out), std::runtime_error);
+}
+
+TEST(WriteQuotedPrintableStream, ConvertsFromTheStreamsCodePageToTheTarget) {
+    // "é=€" in UTF-16LE, written as Windows-1252.
+    const std::string utf16("\xE9\x00=\x00\xAC\x20", 6);
+    memory_source source(utf16);
+    std::string out;
+    WriteQuotedPrintableStream(source, utf16le_encoding(), out, find_text_encoding(1252));
+    EXPECT_EQ(out, "=E9=3D=80");
 }
 
 }  // namespace
