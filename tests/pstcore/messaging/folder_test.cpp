@@ -1,0 +1,137 @@
+// The store and its folders over hand-written stores: which folder is the top one, what sub-folder and message
+// iteration visit, and how a missing node surfaces.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "encoding/code_page_table.h"
+#include "pstcore/messaging/hand_store.h"
+#include "pstcore/messaging/pst.h"
+#include "pstcore/ndb/exceptions.h"
+
+namespace {
+
+using mftest::hand_store;
+using mftest::kRootNid;
+
+pstcore::pst open(hand_store& store) {
+    return pstcore::pst(pstcore::open_database(store.finish()));
+}
+
+pstwrite::pc_builder message_bag(pstwrite::format f, std::u16string_view subject) {
+    pstwrite::pc_builder pc(f);
+    pc.set(0x001A, pstwrite::prop::unicode(u"IPM.Note"));
+    pc.set(0x0037, pstwrite::prop::unicode(subject));
+    return pc;
+}
+
+TEST(StoreTopFolder, IsTheFirstNormalFolderAfterASearchFolder) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x2223, 0x8022}, {});
+    store.add_search_folder(0x2223, kRootNid, u"SPAM Search Folder 2");
+    store.add_folder(0x8022, kRootNid, store.text(u"Top of Personal Folders"), {}, {});
+    pstcore::pst file = open(store);
+
+    const pstcore::folder top = file.open_top_folder();
+    EXPECT_EQ(top.get_id(), 0x8022u);
+    EXPECT_EQ(top.get_name(), L"Top of Personal Folders");
+}
+
+TEST(StoreTopFolder, RootWithOnlySearchFoldersFailsClearly) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x2223}, {});
+    store.add_search_folder(0x2223, kRootNid, u"Search");
+    pstcore::pst file = open(store);
+
+    try {
+        file.open_top_folder();
+        FAIL() << "a root without a normal folder has no top folder";
+    } catch (const pstcore::database_corrupt& e) {
+        EXPECT_STREQ(e.what(), "the store has no top folder");
+    }
+}
+
+TEST(FolderIteration, SkipsSearchFoldersWhereverTheyStand) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
+    store.add_folder(0x8022, kRootNid, store.text(u"Top"), {0x2243, 0x8042, 0x2263, 0x8062, 0x2283}, {});
+    store.add_search_folder(0x2243, 0x8022, u"S1");
+    store.add_folder(0x8042, 0x8022, store.text(u"Inbox"), {0x22A3}, {});
+    store.add_search_folder(0x2263, 0x8022, u"S2");
+    store.add_folder(0x8062, 0x8022, store.text(u"Sent"), {}, {});
+    store.add_search_folder(0x2283, 0x8022, u"S3");
+    store.add_search_folder(0x22A3, 0x8042, u"S4");
+    pstcore::pst file = open(store);
+
+    const pstcore::folder top = file.open_top_folder();
+    std::vector<std::wstring> names;
+    for (auto it = top.subfolder_begin(); it != top.subfolder_end(); ++it) names.push_back(it->get_name());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Inbox", L"Sent"}));
+
+    const pstcore::folder inbox = *top.subfolder_begin();
+    EXPECT_TRUE(inbox.subfolder_begin() == inbox.subfolder_end()) << "a folder with only search folders";
+}
+
+TEST(FolderIteration, MessagesInRowOrderAndEmptyContents) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
+    store.add_folder(0x8022, kRootNid, store.text(u"Top"), {0x8042}, {});
+    store.add_folder(0x8042, 0x8022, store.text(u"Inbox"), {}, {0x200044, 0x200024}, std::nullopt, 7);
+    store.add_message(0x200024, 0x8042, message_bag(store.fmt(), u"second"));
+    store.add_message(0x200044, 0x8042, message_bag(store.fmt(), u"first"));
+    pstcore::pst file = open(store);
+
+    const pstcore::folder top = file.open_top_folder();
+    EXPECT_TRUE(top.message_begin() == top.message_end());
+    EXPECT_EQ(top.get_item_count(), 0) << "no 0x3602 means no items";
+
+    const pstcore::folder inbox = *top.subfolder_begin();
+    EXPECT_EQ(inbox.get_item_count(), 7) << "the folder's own count, not the rows";
+    std::vector<std::wstring> subjects;
+    for (auto it = inbox.message_begin(); it != inbox.message_end(); ++it) subjects.push_back(it->get_subject());
+    EXPECT_EQ(subjects, (std::vector<std::wstring>{L"first", L"second"}));
+}
+
+TEST(FolderIteration, ARowWithoutItsNodeFailsOnlyThatRow) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
+    store.add_folder(0x8022, kRootNid, store.text(u"Top"), {}, {0x200044, 0x200064});
+    store.add_message(0x200064, 0x8022, message_bag(store.fmt(), u"kept"));
+    pstcore::pst file = open(store);
+
+    const pstcore::folder top = file.open_top_folder();
+    auto it = top.message_begin();
+    EXPECT_THROW(*it, pstcore::key_not_found<unsigned int>);
+    ++it;
+    EXPECT_EQ(it->get_subject(), L"kept");
+}
+
+TEST(FolderIteration, AFolderWithoutTablesFailsWhenItsRowsAreAsked) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
+    store.add_folder(0x8022, kRootNid, store.text(u"Top"), {}, {});
+    store.add_search_folder(0x2223, kRootNid, u"no tables");
+    pstcore::pst file = open(store);
+
+    const pstcore::folder odd(file.get_db(), file.get_db()->lookup_node(0x2223));
+    EXPECT_EQ(odd.get_name(), L"no tables");
+    EXPECT_THROW(odd.message_begin(), pstcore::key_not_found<unsigned int>);
+    EXPECT_THROW(odd.subfolder_begin(), pstcore::key_not_found<unsigned int>);
+}
+
+TEST(StoreName, AnAnsiNameNeedsACodePage) {
+    hand_store store(pstwrite::format::ansi);
+    store.set_store_name(pstwrite::prop::string8("\xCF\xEE\xF7\xF2\xE0", 1251));
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {}, {});
+    pstcore::pst file = open(store);
+
+    EXPECT_THROW(file.get_name(), std::runtime_error);
+    file.get_property_bag().set_text_encoding(mailferry::find_text_encoding(1251));
+    EXPECT_EQ(file.get_name(), L"Почта");
+    file.get_property_bag().set_text_encoding(mailferry::find_text_encoding(1252));
+    EXPECT_EQ(file.get_name(), L"Ïî÷òà");
+}
+
+}  // namespace
