@@ -1,0 +1,58 @@
+#pragma once
+// session_fixture.h: a temporary folder per test holding the PST files the test writes and the settings files
+// the sessions read (never the user's own), and sentOn in UTC so that expected dates are fixed.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/settings_store.h"
+#include "session/pst_session.h"
+
+namespace mftest {
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Before the first date is formatted: the formatter reads the zone once.
+        ::setenv("TZ", "UTC", 1);
+        m_dir =
+            std::filesystem::temp_directory_path() / ("mf-session-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string write_pst(const std::vector<std::byte>& bytes, const std::string& name = "store.pst") const {
+        const auto path = m_dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    // Settings whose shipped defaults are `defaults_text`.
+    std::unique_ptr<mailferry::platform::settings_store> settings(const std::string& defaults_text) const {
+        const auto defaults = m_dir / "defaults.ini";
+        std::ofstream(defaults, std::ios::binary) << defaults_text;
+        return std::make_unique<mailferry::platform::settings_store>(defaults, m_dir / "user" / "settings.ini");
+    }
+
+    std::shared_ptr<mailferry::PSTSession> open(const std::vector<std::byte>& bytes,
+                                                const std::string& defaults_text = "defaultCodePage=1252\n") {
+        m_settings = settings(defaults_text);
+        return std::make_shared<mailferry::PSTSession>(write_pst(bytes), *m_settings);
+    }
+
+    std::filesystem::path m_dir;
+    std::unique_ptr<mailferry::platform::settings_store> m_settings;
+};
+
+}  // namespace mftest
