@@ -1,0 +1,251 @@
+// `mailferry list` on the sample files, checked against their manifests, and on small written stores, checked
+// against whole expected texts.
+
+#include "cli/list_command.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+
+#include "platform/settings_store.h"
+#include "pstwrite/store_builder.h"
+#include "support/corpus.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace prop = pstwrite::prop;
+using boost::property_tree::ptree;
+
+class ListCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "UTC", 1);
+        m_dir = fs::temp_directory_path() / ("mf-list-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        std::ofstream(m_dir / "defaults.ini") << "defaultCodePage=1252\n";
+        m_settings = std::make_unique<mailferry::platform::settings_store>(m_dir / "defaults.ini",
+                                                                           m_dir / "user" / "settings.ini");
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    int run(const std::vector<std::string>& args) {
+        m_out.str("");
+        m_err.str("");
+        return mailferry::RunListCommand(args, m_out, m_err, *m_settings);
+    }
+
+    std::string write_pst(pstwrite::store_builder& store, const std::string& name) const {
+        const auto bytes = store.write_to_memory();
+        const auto path = m_dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    fs::path m_dir;
+    std::unique_ptr<mailferry::platform::settings_store> m_settings;
+    std::ostringstream m_out, m_err;
+};
+
+std::string kind_of(const ptree& folder, bool is_top) {
+    static const std::map<std::string, std::string> kinds = {{"IPF.Appointment", "calendar"},
+                                                             {"IPF.Contact", "contacts"},
+                                                             {"IPF.Journal", "journal"},
+                                                             {"IPF.StickyNote", "notes"},
+                                                             {"IPF.Task", "tasks"}};
+    const auto it = kinds.find(folder.get<std::string>("container_class"));
+    if (it != kinds.end()) return it->second;
+    return is_top ? "store root" : "mail";
+}
+
+std::string text_or_empty(const ptree& item, const std::string& key) {
+    const std::string value = item.get<std::string>(key, "");
+    return value == "null" ? "" : value;
+}
+
+TEST_F(ListCommandTest, EveryCorpusFileListsAsItsManifestSays) {
+    MF_REQUIRE_CORPUS();
+    std::vector<std::string> args = {"--items", "--json"};
+    for (const auto& file : mftest::corpus_files()) args.push_back(file.string());
+    EXPECT_EQ(run(args), 1) << "corrupt-header.pst fails";
+
+    ptree listing;
+    std::istringstream json(m_out.str());
+    boost::property_tree::read_json(json, listing);
+    std::size_t files = 0;
+    for (const auto& [unused, entry] : listing.get_child("files")) {
+        ++files;
+        const fs::path file = entry.get<std::string>("file");
+        SCOPED_TRACE(file.filename().string());
+        if (file.filename() == "corrupt-header.pst") {
+            EXPECT_EQ(entry.get<std::string>("ok"), "false");
+            EXPECT_EQ(entry.get<std::string>("error"), "header dwCRCPartial failure");
+            EXPECT_NE(m_err.str().find("corrupt-header.pst: header dwCRCPartial failure\n"), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(entry.get<std::string>("ok"), "true");
+        const ptree manifest = mftest::load_manifest(file);
+        const std::string store = manifest.get<std::string>("store.display_name");
+        EXPECT_EQ(entry.get<std::string>("store"), store);
+
+        // The manifest's folders under the IPM subtree, search folders left out, in tree order.
+        std::string top_path;
+        std::vector<const ptree*> expected;
+        for (const auto& [unused2, folder] : manifest.get_child("folders")) {
+            if (folder.get<std::string>("in_ipm_subtree") != "true" ||
+                folder.get<std::string>("is_search_folder") == "true")
+                continue;
+            if (folder.get<std::string>("is_ipm_subtree_root") == "true") top_path = folder.get<std::string>("path");
+            expected.push_back(&folder);
+        }
+        const ptree& folders = entry.get_child("folders");
+        ASSERT_EQ(folders.size(), expected.size());
+        auto got = folders.begin();
+        for (const ptree* want : expected) {
+            const ptree& folder = (got++)->second;
+            const std::string path = want->get<std::string>("path");
+            EXPECT_EQ(folder.get<std::string>("path"), store + path.substr(top_path.size()));
+            EXPECT_EQ(folder.get<std::string>("kind"), kind_of(*want, path == top_path)) << path;
+            EXPECT_EQ(folder.get<std::int64_t>("itemCount"), want->get<std::int64_t>("content_count")) << path;
+
+            // The manifest lists a folder's items by node id; the listing follows the contents table.
+            std::vector<std::pair<std::string, std::string>> want_items, got_items;
+            for (const auto& [unused3, item] : manifest.get_child("items"))
+                if (item.get<std::string>("folder") == path)
+                    want_items.emplace_back(text_or_empty(item, "subject"), text_or_empty(item, "sender_name"));
+            for (const auto& [unused4, item] : folder.get_child("items")) {
+                EXPECT_EQ(item.get<std::string>("ok"), "true");
+                got_items.emplace_back(item.get<std::string>("subject"), item.get<std::string>("senderName"));
+            }
+            std::sort(want_items.begin(), want_items.end());
+            std::sort(got_items.begin(), got_items.end());
+            EXPECT_EQ(got_items, want_items) << path;
+        }
+    }
+    EXPECT_EQ(files, mftest::corpus_files().size());
+}
+
+TEST_F(ListCommandTest, TextListingOfAWrittenStore) {
+    pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
+    store.set_name(u"Demo");
+    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
+    auto& mail = inbox.add_message();
+    mail.set_subject(u"Hello \"there\"");
+    mail.set(0x0C1A, prop::unicode(u"Ann"));
+    mail.set(0x0039, prop::time(116444736000000000ULL + 1308700267ULL * 10000000ULL));
+    mail.set(0x0E07, prop::i32(0));
+    inbox.add_folder(u"Old", "IPF.Note");
+    store.ipm_subtree().add_folder(u"Journal", "IPF.Journal").add_message("IPM.Activity");
+    store.ipm_subtree().add_folder(u"Contacts", "IPF.Contact").add_message("IPM.Contact").set_subject(u"Bob");
+    const std::string path = write_pst(store, "demo.pst");
+
+    EXPECT_EQ(run({path, "--items"}), 0);
+    EXPECT_EQ(m_out.str(), path +
+                               "\n"
+                               "  store: Demo\n"
+                               "  Demo [store root] 0 items\n"
+                               "    Deleted Items [mail] 0 items\n"
+                               "    Inbox [mail] 1 item\n"
+                               "      - class 4, unread, sent \"Tuesday, 21 Jun 2011 11:51:07 PM\", from \"Ann\", "
+                               "subject \"Hello \\\"there\\\"\"\n"
+                               "      Old [mail] 0 items\n"
+                               "    Journal [journal, not converted] 1 item\n"
+                               "      - class 4, read, sent \"\", from \"\", subject \"\"\n"
+                               "    Contacts [contacts] 1 item\n"
+                               "      - class 1, read, sent \"\", from \"\", subject \"Bob\"\n");
+    EXPECT_EQ(m_err.str(), "");
+
+    EXPECT_EQ(run({path}), 0);
+    EXPECT_EQ(m_out.str(), path +
+                               "\n"
+                               "  store: Demo\n"
+                               "  Demo [store root] 0 items\n"
+                               "    Deleted Items [mail] 0 items\n"
+                               "    Inbox [mail] 1 item\n"
+                               "      Old [mail] 0 items\n"
+                               "    Journal [journal, not converted] 1 item\n"
+                               "    Contacts [contacts] 1 item\n");
+}
+
+TEST_F(ListCommandTest, JsonEscapesEveryAwkwardCharacter) {
+    pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
+    store.set_name(u"A \"quoted\" \\ name");
+    store.ipm_subtree().add_folder(u"Tab\there\x01 \u00e9\u4e2d\U0001F600", "IPF.StickyNote");
+    const std::string path = write_pst(store, "odd.pst");
+
+    EXPECT_EQ(run({"--json", path}), 0);
+    EXPECT_EQ(
+        m_out.str(),
+        "{\"files\": [\n"
+        "  {\"file\": \"" +
+            path +
+            "\", \"ok\": true, \"store\": \"A \\\"quoted\\\" \\\\ name\", \"folders\": [\n"
+            "    {\"name\": \"A \\\"quoted\\\" \\\\ name\", \"path\": \"A \\\"quoted\\\" \\\\ name\", \"depth\": 0, "
+            "\"kind\": \"store root\", \"defaultItemType\": 1, \"converted\": true, \"itemCount\": 0},\n"
+            "    {\"name\": \"Deleted Items\", \"path\": \"A \\\"quoted\\\" \\\\ name/Deleted Items\", \"depth\": 1, "
+            "\"kind\": \"mail\", \"defaultItemType\": 5, \"converted\": true, \"itemCount\": 0},\n"
+            "    {\"name\": \"Tab\\there\\u0001 \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\", "
+            "\"path\": \"A \\\"quoted\\\" \\\\ name/Tab\\there\\u0001 \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\", "
+            "\"depth\": 1, \"kind\": \"notes\", \"defaultItemType\": 6, \"converted\": false, \"itemCount\": 0}]}\n"
+            "]}\n");
+}
+
+TEST_F(ListCommandTest, CodePageOptionDecodesAnsiNames) {
+    pstwrite::store_builder store(pstwrite::format::ansi, pstwrite::crypt::none);
+    store.ipm_subtree().add_folder(u"x").set(0x3001, prop::string8("\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5", 1251));
+    const std::string path = write_pst(store, "ansi.pst");
+
+    EXPECT_EQ(run({path, "--codepage", "1251"}), 0);
+    EXPECT_NE(m_out.str().find("    Входящие [mail] 0 items\n"), std::string::npos) << m_out.str();
+    EXPECT_EQ(run({path}), 0);
+    EXPECT_NE(m_out.str().find("    Âõîäÿùèå [mail] 0 items\n"), std::string::npos) << m_out.str();
+}
+
+TEST_F(ListCommandTest, FailuresAreReportedAndTheNextFileFollows) {
+    pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
+    store.set_name(u"Good");
+    const std::string good = write_pst(store, "good.pst");
+    std::ofstream(m_dir / "junk.pst") << std::string(600, 'x');
+    const std::string junk = (m_dir / "junk.pst").string();
+    const std::string absent = (m_dir / "absent.pst").string();
+
+    EXPECT_EQ(run({absent, junk, good}), 1);
+    EXPECT_NE(m_out.str().find("  store: Good\n"), std::string::npos);
+    EXPECT_EQ(m_out.str().find("junk.pst"), std::string::npos);
+    EXPECT_NE(m_err.str().find("mailferry list: " + absent + ": "), std::string::npos);
+    EXPECT_NE(m_err.str().find("mailferry list: " + junk + ": "), std::string::npos);
+}
+
+TEST_F(ListCommandTest, TheSameFileNamedTwiceIsListedOnce) {
+    pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
+    const std::string path = write_pst(store, "same.pst");
+    std::string upper = path;
+    upper.replace(upper.size() - 8, 8, "SAME.PST");
+
+    EXPECT_EQ(run({path, (m_dir / "." / "same.pst").string(), upper}), 0);
+    const std::string out = m_out.str();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
+}
+
+TEST_F(ListCommandTest, BadArgumentsShowTheUsage) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"--items"}, {"a.pst", "--codepage"}, {"a.pst", "--codepage", "x"}, {"a.pst", "--bogus"}}) {
+        EXPECT_EQ(run(args), 2);
+        EXPECT_EQ(m_err.str(), "usage: mailferry list FILE... [--items] [--codepage N] [--json]\n");
+    }
+}
+
+}  // namespace
