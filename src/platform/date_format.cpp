@@ -1,6 +1,7 @@
 #include "platform/date_format.h"
 
 #include <memory>
+#include <string>
 
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
@@ -9,19 +10,40 @@
 
 namespace mailferry::platform {
 
-std::u16string format_date(std::int64_t seconds, std::string_view pattern, std::string_view zone_id) {
+namespace {
+
+icu::UnicodeString from_utf8(std::string_view text) {
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
+}
+
+// Making a formatter costs far more than formatting, and a run formats one date per message with the same
+// pattern and zone; each thread keeps the last one it made.
+struct cached_formatter {
+    std::string pattern;
+    std::string zone;
+    std::unique_ptr<icu::SimpleDateFormat> formatter;
+};
+
+icu::SimpleDateFormat* formatter_for(std::string_view pattern, std::string_view zone_id) {
+    thread_local cached_formatter cache;
+    if (cache.formatter && cache.pattern == pattern && cache.zone == zone_id) return cache.formatter.get();
     UErrorCode status = U_ZERO_ERROR;
-    const icu::UnicodeString icu_pattern =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(pattern.data(), static_cast<std::int32_t>(pattern.size())));
-    icu::SimpleDateFormat formatter(icu_pattern, icu::Locale("en_US"), status);
-    if (U_FAILURE(status)) return {};
-    std::unique_ptr<icu::TimeZone> zone(
-        zone_id.empty() ? icu::TimeZone::createDefault()
-                        : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(
-                              icu::StringPiece(zone_id.data(), static_cast<std::int32_t>(zone_id.size())))));
-    formatter.setTimeZone(*zone);
+    auto formatter = std::make_unique<icu::SimpleDateFormat>(from_utf8(pattern), icu::Locale("en_US"), status);
+    if (U_FAILURE(status)) return nullptr;
+    std::unique_ptr<icu::TimeZone> zone(zone_id.empty() ? icu::TimeZone::createDefault()
+                                                        : icu::TimeZone::createTimeZone(from_utf8(zone_id)));
+    formatter->adoptTimeZone(zone.release());
+    cache = {std::string(pattern), std::string(zone_id), std::move(formatter)};
+    return cache.formatter.get();
+}
+
+}  // namespace
+
+std::u16string format_date(std::int64_t seconds, std::string_view pattern, std::string_view zone_id) {
+    icu::SimpleDateFormat* formatter = formatter_for(pattern, zone_id);
+    if (!formatter) return {};
     icu::UnicodeString text;
-    formatter.format(static_cast<UDate>(seconds) * 1000.0, text);
+    formatter->format(static_cast<UDate>(seconds) * 1000.0, text);
     return std::u16string(reinterpret_cast<const char16_t*>(text.getBuffer()), static_cast<std::size_t>(text.length()));
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "encoding/code_page_table.h"
+#include "pstcore/messaging/folder_walk.h"
 #include "pstcore/messaging/hand_store.h"
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/exceptions.h"
@@ -119,6 +120,25 @@ TEST(FolderIteration, AFolderWithoutTablesFailsWhenItsRowsAreAsked) {
     EXPECT_EQ(odd.get_name(), L"no tables");
     EXPECT_THROW(odd.message_begin(), pstcore::key_not_found<unsigned int>);
     EXPECT_THROW(odd.subfolder_begin(), pstcore::key_not_found<unsigned int>);
+}
+
+TEST(FolderWalk, DepthFirstInRowOrderAndEachFolderOnce) {
+    hand_store store;
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
+    // Top lists itself; Inbox lists Top and Sent; Sent lists Inbox: a damaged file's loops. A folder listed in
+    // two places is visited where it is met first.
+    store.add_folder(0x8022, kRootNid, store.text(u"Top"), {0x8042, 0x2223, 0x8022, 0x8062}, {});
+    store.add_folder(0x8042, 0x8022, store.text(u"Inbox"), {0x8022, 0x8082, 0x8062}, {});
+    store.add_folder(0x8082, 0x8042, store.text(u"Sub"), {}, {});
+    store.add_folder(0x8062, 0x8022, store.text(u"Sent"), {0x8042}, {});
+    store.add_search_folder(0x2223, 0x8022, u"Finder");
+    pstcore::pst file = open(store);
+
+    std::vector<std::pair<std::wstring, unsigned>> seen;
+    pstcore::visit_folders(file.open_top_folder(),
+                           [&](pstcore::folder& f, unsigned depth) { seen.emplace_back(f.get_name(), depth); });
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<std::wstring, unsigned>>{{L"Top", 0}, {L"Inbox", 1}, {L"Sub", 2}, {L"Sent", 1}}));
 }
 
 TEST(StoreName, AnAnsiNameNeedsACodePage) {
