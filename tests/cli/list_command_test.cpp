@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 
+#define BOOST_BIND_GLOBAL_PLACEHOLDERS  // the JSON reader still includes the old bind header
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
