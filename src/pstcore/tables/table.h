@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <unordered_map>
-#include <variant>
 #include <vector>
 
 #include "pstcore/ndb/node.h"
