@@ -182,7 +182,7 @@ TEST_P(CorpusNameMap, StringNamesUsedByItemsResolve) {
     const auto db = pstcore::open_database(path.string());
     const pstcore::name_id_map map(db);
     EXPECT_EQ(map.get_bucket_count(), 251u);
-    EXPECT_EQ(map.get_prop_count(), manifest.get<std::uint64_t>("structure.named_property_count"));
+    EXPECT_EQ(map.get_prop_count(), std::stoull(manifest.get<std::string>("structure.named_property_count")));
     EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
     std::size_t resolved = 0;
     for (const auto& [key, item] : manifest.get_child("items")) {
