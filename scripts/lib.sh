@@ -26,12 +26,16 @@ mf_ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# mf_build DIR [CMAKE ARGS...]: configures DIR once and builds everything in it.
+# mf_build DIR [CMAKE ARGS...]: configures DIR once and builds in it everything, or the targets named in
+# MF_TARGETS (space-separated).
 mf_build() {
     local dir=$1
     shift
     if [ ! -f "$dir/CMakeCache.txt" ]; then
         cmake -S "$MF_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
     fi
-    cmake --build "$dir" -j "$MF_JOBS"
+    local targets=()
+    local t
+    for t in ${MF_TARGETS:-}; do targets+=(--target "$t"); done
+    cmake --build "$dir" -j "$MF_JOBS" "${targets[@]}"
 }

@@ -1,0 +1,250 @@
+#include "encoding/compressed_rtf.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "lzfu_fixture.h"
+#include "support/corpus.h"
+
+namespace mailferry {
+namespace {
+
+using mftest::to_bytes;
+
+std::string hex_bytes(std::string_view hex) {
+    std::string out;
+    unsigned value = 0;
+    int digits = 0;
+    for (char c : hex) {
+        if (c == ' ' || c == '\n') continue;
+        value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
+        if (++digits == 2) {
+            out.push_back(static_cast<char>(value));
+            value = 0;
+            digits = 0;
+        }
+    }
+    return out;
+}
+
+// The two examples of the compressed-RTF standard, byte for byte.
+const std::string hello_world = hex_bytes(
+    "2d 00 00 00 2b 00 00 00 4c 5a 46 75 f1 c5 c7 a7 03 00 0a 00 72 63 70 67 31 32 35 42 32 0a f3 20"
+    "68 65 6c 09 00 20 62 77 05 b0 6c 64 7d 0a 80 0f a0");
+const std::string overlapping =
+    hex_bytes("1a 00 00 00 1c 00 00 00 4c 5a 46 75 e2 d4 4b 51 41 00 04 20 57 58 59 5a 0d 6e 7d 01 0e b0");
+
+std::string decompress(std::string_view value, std::vector<rtf_picture_info>* pictures = nullptr) {
+    std::string text;
+    std::vector<rtf_picture_info> found;
+    const auto bytes = to_bytes(value);
+    DecompressRtf(bytes, text, found);
+    if (pictures) *pictures = found;
+    return text;
+}
+
+std::string failure_of(std::string_view value) {
+    try {
+        decompress(value);
+    } catch (const compressed_rtf_error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+std::string with_u32(std::string value, std::size_t offset, std::uint32_t field) {
+    for (int i = 0; i < 4; ++i) value[offset + i] = static_cast<char>((field >> (8 * i)) & 0xFF);
+    return value;
+}
+
+TEST(DecompressRtf, PublishedExamples) {
+    EXPECT_EQ(decompress(hello_world), "{\\rtf1\\ansi\\ansicpg1252\\pard hello world}\r\n");
+    // The long reference reads bytes it has just written.
+    EXPECT_EQ(decompress(overlapping), "{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}");
+}
+
+TEST(DecompressRtf, TestCrcMatchesPublishedHeaders) {
+    // The fixture's CRC builds the other test values, so it must agree with the published ones.
+    EXPECT_EQ(mftest::rtf_crc(std::string_view(hello_world).substr(16)), 0xA7C7C5F1u);
+    EXPECT_EQ(mftest::rtf_crc(std::string_view(overlapping).substr(16)), 0x514BD4E2u);
+}
+
+TEST(DecompressRtf, StoredTextIsTheBytesAfterTheHeaderWhateverTheRawSaysAndHasNoPictures) {
+    const std::string text = "{\\rtf1\\ansi\\fromtext{\\pict\\pngblip 00}Body}";
+    // As some writers store it: the raw size equals the size field, 12 bytes more than the text.
+    std::string value = mftest::make_value(text, static_cast<std::uint32_t>(text.size() + 12), "MELA");
+    std::vector<rtf_picture_info> pictures;
+    EXPECT_EQ(decompress(value, &pictures), text);
+    EXPECT_TRUE(pictures.empty());
+    EXPECT_EQ(decompress(with_u32(value, 4, 0xFFFFFFFF)), text);
+}
+
+TEST(DecompressRtf, UnknownTypeGivesNoTextAndNoError) {
+    EXPECT_EQ(decompress(mftest::make_value("{\\rtf1 x}", 9, "ABCD")), "");
+}
+
+TEST(DecompressRtf, FailureTexts) {
+    EXPECT_EQ(failure_of(hello_world.substr(0, 15)), "Invalid compressed-RTF header");
+    EXPECT_EQ(failure_of(""), "Invalid compressed-RTF header");
+    EXPECT_EQ(failure_of(with_u32(hello_world, 0, 0x2c)), "compressed-RTF data size mismatch");
+    EXPECT_EQ(failure_of(hello_world + '\0'), "compressed-RTF data size mismatch");
+    std::string flipped = hello_world;
+    flipped[30] ^= 0x01;
+    EXPECT_EQ(failure_of(flipped), "compressed-RTF CRC32 failed");
+    EXPECT_EQ(failure_of(with_u32(hello_world, 12, 0)), "compressed-RTF CRC32 failed");
+}
+
+TEST(DecompressRtf, RejectsRawSizeBeyondWhatLzfuCanExpandTo) {
+    // 26 bytes after the size field: at most 9 * 26 + 256 = 490 bytes of text.
+    EXPECT_EQ(failure_of(with_u32(overlapping, 4, 491)), "compressed-RTF data size mismatch");
+    EXPECT_EQ(failure_of(with_u32(overlapping, 4, 0xFFFFFFFF)), "compressed-RTF data size mismatch");
+    // At the limit the value is accepted; the input ends long before, and the rest stays zero.
+    const std::string text = decompress(with_u32(overlapping, 4, 490));
+    ASSERT_EQ(text.size(), 490u);
+    EXPECT_EQ(text.substr(0, 28), "{\\rtf1 WXYZWXYZWXYZWXYZWXYZ}");
+    EXPECT_EQ(text.find_first_not_of('\0', 28), std::string::npos);
+}
+
+TEST(DecompressRtf, TruncatedStreamsStopAtTheEndOfInput) {
+    // The first run of the first example only, then half a reference.
+    const std::string first_run(hello_world.data() + 16, 11);
+    std::string text = decompress(mftest::make_value(first_run, 43, "LZFu"));
+    EXPECT_EQ(text, std::string("{\\rtf1\\ansi\\ansicpg125") + std::string(21, '\0'));
+    text = decompress(mftest::make_value(first_run + "\x42" + "2" + "\x0a", 43, "LZFu"));
+    EXPECT_EQ(text.substr(0, 23), "{\\rtf1\\ansi\\ansicpg1252");
+    EXPECT_EQ(text.find_first_not_of('\0', 23), std::string::npos);
+}
+
+TEST(DecompressRtf, ReferenceBeforeTheStartOfTheOutputCopiesNothing) {
+    // Offset 300 lies ahead of write position 207 and so 4096 bytes back: before the output.
+    const std::string contents = std::string("\x02", 1) + "a" + "\x12\xC0" + "b";
+    EXPECT_EQ(decompress(mftest::make_value(contents, 2, "LZFu")), "ab");
+}
+
+TEST(DecompressRtf, OutputStopsAtRawSize) {
+    const std::string contents = std::string("\x00", 1) + "abcdefgh";
+    EXPECT_EQ(decompress(mftest::make_value(contents, 3, "LZFu")), "abc");
+}
+
+TEST(DecompressRtf, FindsPicturesWhileDecompressing) {
+    const std::string rtf = "{\\rtf1{\\pict\\pngblip\\bliptag7 89504e47}}";
+    std::vector<rtf_picture_info> pictures;
+    EXPECT_EQ(decompress(mftest::lzfu_value(rtf), &pictures), rtf);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].extension, "png");
+    EXPECT_EQ(pictures[0].tag, "7");
+    EXPECT_EQ(rtf.substr(pictures[0].dataStart, pictures[0].dataLength), "89504e47");
+    EXPECT_EQ(rtf.substr(pictures[0].groupStart, pictures[0].groupLength), "{\\pict\\pngblip\\bliptag7 89504e47}");
+}
+
+TEST(DecompressRtf, DamagedStreamsWithValidHeadersNeverReadOrWriteOutOfBounds) {
+    // Random damage to the tokens, with the CRC made right again so the damage reaches the decoder.
+    const std::string rtf =
+        "{\\rtf1{\\*\\shppict{\\pict\\pngblip\\bliptag5 89504e47}}{\\nonshppict{\\pict "
+        "\\wmetafile8 0100}}Hello}";
+    const std::string contents = mftest::lzfu_literal_contents(rtf) + std::string(hello_world, 16);
+    std::uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = contents;
+        for (int k = 0; k < 4; ++k) damaged[next() % damaged.size()] = static_cast<char>(next() >> 16);
+        damaged.resize(next() % (damaged.size() + 1));
+        const auto raw = static_cast<std::uint32_t>(next() % (9 * (damaged.size() + 12) + 257));
+        std::vector<rtf_picture_info> pictures;
+        const std::string text = decompress(mftest::make_value(damaged, raw, "LZFu"), &pictures);
+        ASSERT_EQ(text.size(), raw);
+        for (const rtf_picture_info& p : pictures) {
+            ASSERT_LE(p.groupStart + std::uint64_t{p.groupLength}, text.size());
+            ASSERT_LE(p.dataStart + std::uint64_t{p.dataLength}, text.size());
+        }
+    }
+}
+
+// The compressed-RTF values of the sample files. They are found by scanning the (permutation-encoded) file for
+// the "LZFu" signature rather than through the store's structure; a value larger than one block continues in
+// another block, found by the CRC in the value's header.
+class CorpusRtf : public ::testing::Test {
+protected:
+    static std::vector<std::uint8_t> permute_inverse() {
+        std::ifstream table(mftest::shared_dir() / "reference" / "mpbbcrypt.txt");
+        std::vector<std::uint8_t> bytes;
+        unsigned value = 0;
+        while (table >> std::hex >> value) bytes.push_back(static_cast<std::uint8_t>(value));
+        if (bytes.size() != 768) return {};
+        return {bytes.begin() + 512, bytes.end()};
+    }
+
+    static std::string decoded_file(const std::string& name) {
+        const auto inverse = permute_inverse();
+        std::ifstream in(mftest::corpus_dir() / name, std::ios::binary);
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (inverse.empty()) return {};
+        for (char& c : data) c = static_cast<char>(inverse[static_cast<unsigned char>(c)]);
+        return data;
+    }
+
+    static std::uint32_t u32_at(std::string_view data, std::size_t offset) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < 4; ++i)
+            value |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[offset + i])) << (8 * i);
+        return value;
+    }
+
+    // The value whose header starts `header` bytes into the file.
+    static std::optional<std::string> value_at(std::string_view data, std::size_t header) {
+        constexpr std::size_t block_data = 8176;  // the most data one block holds
+        const std::size_t total = u32_at(data, header) + 4;
+        const std::uint32_t crc = u32_at(data, header + 12);
+        if (total <= block_data) return std::string(data.substr(header, total));
+        const std::string first(data.substr(header, block_data));
+        const std::size_t rest = total - block_data;
+        const std::uint32_t partial = mftest::rtf_crc(std::string_view(first).substr(16));
+        for (std::size_t at = 0; at + rest <= data.size(); at += 64)
+            if (mftest::rtf_crc(data.substr(at, rest), partial) == crc)
+                return first + std::string(data.substr(at, rest));
+        return std::nullopt;
+    }
+};
+
+TEST_F(CorpusRtf, RealValuesDecompressToTheirRawSize) {
+    MF_REQUIRE_CORPUS();
+    struct expected {
+        std::string file;
+        std::uint32_t compressed;
+        std::uint32_t raw;
+        std::string_view starts;
+    };
+    const std::vector<expected> values = {
+        {"mixed-items.pst", 5467, 23035, "{\\rtf1\\adeflang1025\\ansi\\ansicpg1252\\uc1"},
+        {"mixed-items.pst", 5432, 22949, "{\\rtf1\\adeflang1025\\ansi\\ansicpg1252\\uc1"},
+        {"recurring-distlist.pst", 3210, 9752, "{\\rtf1\\adeflang1025\\ansi\\ansicpg1252\\uc1"},
+        {"recurring-distlist.pst", 3292, 10100, "{\\rtf1\\adeflang1025\\ansi\\ansicpg1252\\uc1"},
+        {"recurring-distlist.pst", 3285, 10093, "{\\rtf1\\adeflang1025\\ansi\\ansicpg1252\\uc1"},
+        {"rtf-html-inline.pst", 9056, 42418, "{\\rtf1\\ansi\\ansicpg932\\fromhtml1 \\fbidis \\deff0{\\fonttbl"},
+    };
+    for (const expected& want : values) {
+        SCOPED_TRACE(want.file + " " + std::to_string(want.compressed));
+        const std::string data = decoded_file(want.file);
+        std::optional<std::string> value;
+        for (std::size_t at = data.find("LZFu"); at != std::string::npos && !value; at = data.find("LZFu", at + 1))
+            if (at >= 8 && u32_at(data, at - 8) == want.compressed && u32_at(data, at - 4) == want.raw)
+                value = value_at(data, at - 8);
+        ASSERT_TRUE(value.has_value());
+        std::vector<rtf_picture_info> pictures;
+        const std::string text = decompress(*value, &pictures);
+        EXPECT_EQ(text.size(), want.raw);
+        EXPECT_TRUE(text.starts_with(want.starts)) << text.substr(0, 80);
+        EXPECT_TRUE(text.ends_with(std::string("}\0", 2)) || text.ends_with("}") || text.ends_with("}\r\n"))
+            << text.substr(text.size() - 10);
+        if (want.file == "rtf-html-inline.pst") {
+            EXPECT_THAT(text, ::testing::HasSubstr("cid:image001.png@01D78380.EF6DC500"));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mailferry

@@ -1,0 +1,417 @@
+// rtf_to_html_test.cpp: ConvertRtfToHtml against hand-written RTF, the worked de-encapsulation example, damaged
+// input, and the encapsulated-HTML body of the public sample rtf-html-inline.pst.
+
+#include "encoding/rtf_to_html.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/corpus.h"
+
+namespace mailferry {
+namespace {
+
+constexpr std::string_view k_document_head =
+    "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+    "<style>p{margin:0;white-space:pre-wrap}</style>\n</head>\n<body>\n";
+constexpr std::string_view k_document_tail = "</body>\n</html>\n";
+
+std::string convert(std::string_view rtf) {
+    std::string html;
+    EXPECT_TRUE(ConvertRtfToHtml(rtf, html)) << rtf;
+    return html;
+}
+
+// The HTML recovered from an encapsulated-HTML document whose body is `body`.
+std::string recovered(std::string_view body, std::string_view header = "\\ansi\\ansicpg1252") {
+    return convert("{\\rtf1" + std::string(header) + "\\fromhtml1 \\deff0" + std::string(body) + "}");
+}
+
+// The <body> contents of the document made from ordinary RTF.
+std::string document_body(std::string_view rtf) {
+    const std::string html = convert(rtf);
+    if (!html.starts_with(k_document_head) || !html.ends_with(k_document_tail)) {
+        ADD_FAILURE() << "not a whole document: " << html;
+        return html;
+    }
+    return html.substr(k_document_head.size(), html.size() - k_document_head.size() - k_document_tail.size());
+}
+
+TEST(RtfToHtml, WorkedExampleGivesBackTheOriginalHtml) {
+    const std::string rtf =
+        "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl\r\n"
+        "{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern Courier New;}}\r\n"
+        "{\\colortbl\\red0\\green0\\blue0;\\red0\\green0\\blue255;}\r\n"
+        "\\uc1\\pard\\plain\\deftab360 \\f0\\fs24 \r\n"
+        "{\\*\\htmltag19 <html>}{\\*\\htmltag34 <head>}{\\*\\htmltag1 \\par <style>p \\{margin:0\\}</style>\\par }"
+        "{\\*\\htmltag41 </head>}\r\n"
+        "{\\*\\htmltag50 <body>}{\\*\\htmltag64 <p>}\\htmlrtf {\\htmlrtf0 Caf\\'e9 costs \\u8364?5 \\{net\\}\r\n"
+        "{\\*\\htmltag84 <b>}\\htmlrtf {\\b \\htmlrtf0 bold\\htmlrtf }\\htmlrtf0 {\\*\\htmltag92 </b>}"
+        "\\htmlrtf\\par\\htmlrtf0\r\n"
+        "{\\*\\htmltag72 </p>}{\\*\\htmltag4 \\par }{\\*\\htmltag64 <pre>}\\htmlrtf {\\htmlrtf0 a\\tab b}\\htmlrtf0 "
+        "{\\*\\htmltag72 </pre>}\r\n"
+        "{\\*\\htmltag58 </body>}{\\*\\htmltag27 </html>}\\htmlrtf }\\htmlrtf0 }";
+    EXPECT_EQ(convert(rtf),
+              "<html><head>\r\n<style>p {margin:0}</style>\r\n</head><body><p>Caf\u00e9 costs \u20ac5 "
+              "{net}<b>bold</b></p>\r\n<pre>a\tb</pre></body></html>");
+}
+
+struct recovery_case {
+    const char* name;
+    const char* body;
+    const char* html;
+};
+
+void PrintTo(const recovery_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RtfHtmlRecovery : public testing::TestWithParam<recovery_case> {};
+
+TEST_P(RtfHtmlRecovery, GivesBackExactText) {
+    EXPECT_EQ(recovered(GetParam().body), GetParam().html);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RtfHtmlRecovery,
+    testing::Values(
+        // \htmlrtf follows the groups: a group that turns it off gives the outer state back when it closes.
+        recovery_case{"HtmlrtfRestoredByGroupEnd",
+                      "{\\*\\htmltag64 <p>}\\htmlrtf {\\htmlrtf0 A\\htmlrtf\\par}B\\htmlrtf0 C{\\*\\htmltag72 </p>}",
+                      "<p>AC</p>"},
+        recovery_case{"HtmlrtfOneIsOn", "x\\htmlrtf1 hidden\\htmlrtf0 y", "xy"},
+        recovery_case{"TagsInsideHtmlrtfAreRtfOnly", "\\htmlrtf {\\*\\htmltag84 <b>}\\htmlrtf0 t", "t"},
+        recovery_case{"SpacesBetweenTagsAreKept", "{\\*\\htmltag84 <b>}  two  spaces {\\*\\htmltag92 </b>}",
+                      "<b>  two  spaces </b>"},
+        recovery_case{"RawLineEndsAreNotContent", "a\r\nb\nc{\\*\\htmltag4 \r\n\\par }", "abc\r\n"},
+        recovery_case{"ParLineTabOutsideTags", "a\\par b\\line c\\tab d", "a\r\nb\r\nc\td"},
+        recovery_case{"TabInsideTag", "{\\*\\htmltag241 <style>\\par \\tab x\\}</style>}", "<style>\r\n\tx}</style>"},
+        recovery_case{"EscapedBracesAndBackslashes", "\\{a\\}\\\\b{\\*\\htmltag4 v\\\\:* \\{c\\}}", "{a}\\bv\\:* {c}"},
+        recovery_case{"OtherControlWordsInTagsAreIgnored", "{\\*\\htmltag84 <i\\b\\fs20 >}", "<i>"},
+        recovery_case{"UnicodeSkipsOneByDefault", "\\u8364?5", "\u20ac5"},
+        recovery_case{"UnicodeWithUc0SkipsNothing", "\\uc0\\u8364 5", "\u20ac5"},
+        recovery_case{"UnicodeWithUc2SkipsTwoHexBytes", "\\uc2\\u8364\\'80\\'80 5", "\u20ac 5"},
+        recovery_case{"UcIsScopedToItsGroup", "{\\uc2\\u233 xy}\\u233 xy", "\u00e9\u00e9y"},
+        recovery_case{"NegativeUnicodeAndSurrogatePairs", "\\u-4064?\\u-10179?\\u-8704?!", "\uf020\U0001F600!"},
+        recovery_case{"AbsurdUnicodeIsReplaced", "\\u99999999999?x", "\ufffdx"},
+        recovery_case{"CodePage1252", "Caf\\'e9 \\'80\\'93q\\'94", "Caf\u00e9 \u20ac\u201cq\u201d"},
+        recovery_case{"NamedCharactersAndSymbols", "a\\~b\\-c\\emdash d\\_e", "a\u00a0bc\u2014d\u2011e"},
+        recovery_case{"MhtmltagAndOtherDestinationsAreSkipped",
+                      "{\\*\\mhtmltag84 <img src=\"x\">}{\\*\\htmltag84 <img src=\"cid:y\">}"
+                      "{\\*\\generator Riched20;}{\\info{\\title T}}",
+                      "<img src=\"cid:y\">"}),
+    [](const testing::TestParamInfo<recovery_case>& info) { return std::string(info.param.name); });
+
+// The sentence of an Outlook test message, as Shift-JIS bytes written the way Outlook writes them: lead bytes
+// escaped, trail bytes that are ASCII letters left as they are.
+constexpr std::string_view k_japanese_rtf =
+    "\\'82\\'b1\\'82\\'cc\\'93d\\'8eq\\'83\\'81\\'81[\\'83\\'8b \\'83\\'81\\'83b\\'83Z\\'81[\\'83W\\'82\\'cd\\'81A"
+    "\\'83A\\'83J\\'83E\\'83\\'93\\'83g\\'82\\'cc\\'90\\'dd\\'92\\'e8\\'82\\'cc\\'83e\\'83X\\'83g\\'92\\'86\\'82"
+    "\\'c9\\'81AMicrosoft Outlook \\'82\\'a9\\'82\\'e7\\'8e\\'a9\\'93\\'ae\\'91\\'97\\'90M\\'82\\'b3\\'82\\'ea\\'82"
+    "\\'bd\\'82\\'e0\\'82\\'cc\\'82\\'c5\\'82\\'b7\\'81B";
+constexpr std::string_view k_japanese_text =
+    "この電子メール メッセージは、アカウントの設定のテスト中に、Microsoft Outlook から自動送信されたものです。";
+
+TEST(RtfToHtml, DecodesShiftJisThroughTheDocumentCodePage) {
+    const std::string body = "{\\*\\htmltag64}\\htmlrtf {\\htmlrtf0 " + std::string(k_japanese_rtf) +
+                             "\r\n{\\*\\htmltag4 \\par }\\htmlrtf  \\htmlrtf0 \r\n"
+                             "{\\*\\htmltag4 \\par }{\\*\\htmltag72}\\htmlrtf\\par}\\htmlrtf0\r\n";
+    EXPECT_EQ(recovered(body, "\\ansi\\ansicpg932"), std::string(k_japanese_text) + "\r\n\r\n");
+}
+
+TEST(RtfToHtml, DecodesTheDocumentCodePage) {
+    const struct {
+        const char* header;
+        const char* bytes;
+        const char* text;
+    } cases[] = {
+        {"\\ansi\\ansicpg1251", "\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2", "\u041f\u0440\u0438\u0432\u0435\u0442"},
+        {"\\ansi\\ansicpg936", "\\'d6\\'d0\\'ce\\'c4", "\u4e2d\u6587"},
+        {"\\ansi\\ansicpg65001", "\\'e2\\'82\\'ac", "\u20ac"},
+        {"\\mac", "\\'8e", "\u00e9"},
+        {"\\ansi\\ansicpg1361", "\\'e9", "\u00e9"},  // no converter for Johab: read as 1252
+        {"\\ansi\\ansicpg932", "\\'82\\'a0\\'ff", "\u3042\ufffd"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(recovered(c.bytes, c.header), c.text) << c.header;
+}
+
+TEST(RtfToHtml, DecodesBytesInTheCharsetOfTheCurrentFont) {
+    // Outside tags the font decides; inside a tag the document's code page does, whatever font is current.
+    // The font names (in the font's own charset) are not text.
+    const std::string fonts =
+        "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset128 \\'82\\'6c\\'82\\'72 Gothic;}}";
+    EXPECT_EQ(recovered(fonts + "\\f0 \\'e9{\\f1 \\'82\\'b1\\'93d{\\*\\htmltag4 \\'e9}}\\'e9"),
+              "\u00e9\u3053\u96fb\u00e9\u00e9");
+    EXPECT_EQ(document_body("{\\rtf1\\ansi\\ansicpg1252" + fonts + "\\f1 \\'82\\'b1\\'82\\'cc}"),
+              "<p>\u3053\u306e</p>\n");
+}
+
+TEST(RtfToHtml, RewritesTheMetaCharsetToUtf8) {
+    EXPECT_EQ(recovered("{\\*\\htmltag161 <meta http-equiv=\"Content-Type\" content=\"text/html; "
+                        "charset=shift_jis\">}{\\*\\htmltag161 <META CHARSET='iso-8859-1'>}"
+                        "{\\*\\htmltag161 <meta name=x content=\"charset is odd\">}charset=x"),
+              "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"><META CHARSET='utf-8'>"
+              "<meta name=x content=\"charset is odd\">charset=x");
+}
+
+TEST(RtfToHtml, EncapsulatedTextBecomesADocument) {
+    // An encapsulated-text body as Aspose.Email writes it (CR LF between lines).
+    const std::string rtf =
+        "{\\rtf1\\ansi\\fbidis\\ansicpg1252\\deff0\\deftab720\\fromtext{\\fonttbl{\\f0\\fswiss\\fcharset0 Times New "
+        "Roman;}{\\f1\\fswiss\\fcharset2\r\nSymbol;}}\r\n{\\colortbl;\\red192\\green192\\blue192;}\r\n"
+        "\\viewkind5\\viewscale100\r\n{\\*\\bkmkstart BM_BEGIN}\\pard\\ql\\plain\\fs20\\f0{Body}}\r\n";
+    EXPECT_EQ(document_body(rtf), "<p><span style=\"font-size:10pt\">Body</span></p>\n");
+    EXPECT_EQ(document_body("{\\rtf1\\ansi\\fromtext \\pard\\plain{First line\\line\r\nFrom: a <b@c> & \"d\""
+                            "\\par\r\n\\par\r\nlast\\tab end}}"),
+              "<p>First line<br>From: a &lt;b@c&gt; &amp; &quot;d&quot;</p>\n<p><br></p>\n<p>last\tend</p>\n");
+}
+
+TEST(RtfToHtml, ConvertsCharacterAndParagraphFormatting) {
+    const std::string rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue128;}\r\n"
+        "{\\stylesheet{\\s0 Normal;}}{\\info{\\title Hidden}}{\\*\\generator Word;}\r\n"
+        "\\pard Plain {\\b bold} {\\i it}\\par\r\n"
+        "\\qc {\\ul under}\\ulnone  {\\strike gone} {\\fs31\\cf1\\highlight2 big red}\\line next\\tab x\\par\r\n"
+        "\\pard\\par\r\n"
+        "{\\b\\i both}\\b0 {\\pict\\pngblip 89504e47}{\\v hidden}\\v gone\\plain done}";
+    EXPECT_EQ(document_body(rtf),
+              "<p>Plain <b>bold</b> <i>it</i></p>\n"
+              "<p style=\"text-align:center\"><u>under</u> <s>gone</s> "
+              "<span style=\"font-size:15.5pt;color:#ff0000;background-color:#000080\">big red</span><br>next\tx</p>\n"
+              "<p><br></p>\n"
+              "<p><b><i>both</i></b>done</p>\n");
+}
+
+TEST(RtfToHtml, HyperlinkFieldsBecomeLinks) {
+    EXPECT_EQ(document_body("{\\rtf1 See {\\field{\\*\\fldinst{HYPERLINK \"http://example.com/?a=1&b=2\" }}"
+                            "{\\fldrslt{\\ul Example}}} and {\\field{\\*\\fldinst HYPERLINK \\\\l \"top\"}"
+                            "{\\fldrslt here}}{\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}.}"),
+              "<p>See <a href=\"http://example.com/?a=1&amp;b=2\"><u>Example</u></a> and "
+              "<a href=\"#top\">here</a>3.</p>\n");
+    // Switches with and without arguments around the target.
+    EXPECT_EQ(
+        document_body("{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \\\\o \"tip\" \\\\m \"http://x/\" \\\\t \"_blank\"}"
+                      "{\\fldrslt x}}}"),
+        "<p><a href=\"http://x/\">x</a></p>\n");
+}
+
+TEST(RtfToHtml, PicturePlaceholdersShowAsText) {
+    // A picture replaced on its own, and a shppict/nonshppict pair whose fallback must not show twice.
+    EXPECT_EQ(document_body("{\\rtf1 a{\\rtfltr\\fs16 <<< Attachment : Image 1.png >>>}"
+                            "{\\*\\shppict{\\rtfltr\\fs16 <<< Attachment : Image -123.png >>>}}"
+                            "{\\nonshppict{\\rtfltr\\fs16 <<< Attachment : Image 2.wmf >>>}}b}"),
+              "<p>a<span style=\"font-size:8pt\">&lt;&lt;&lt; Attachment : Image 1.png &gt;&gt;&gt;"
+              "&lt;&lt;&lt; Attachment : Image -123.png &gt;&gt;&gt;</span>b</p>\n");
+}
+
+TEST(RtfToHtml, RejectsTextThatIsNotRtf) {
+    for (const std::string_view input : {"", "hello", "{\\rt", "{rtf1}", "\\rtf1"}) {
+        std::string html = "unchanged";
+        EXPECT_FALSE(ConvertRtfToHtml(input, html)) << input;
+        EXPECT_EQ(html, "unchanged");
+    }
+}
+
+struct damaged_case {
+    const char* name;
+    std::string rtf;
+    std::string body;  // expected <body> contents
+};
+
+void PrintTo(const damaged_case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RtfToHtmlDamaged : public testing::TestWithParam<damaged_case> {};
+
+TEST_P(RtfToHtmlDamaged, GivesTheBestDocumentItCan) {
+    std::string html;
+    ASSERT_NO_THROW(EXPECT_TRUE(ConvertRtfToHtml(GetParam().rtf, html)));
+    EXPECT_EQ(document_body(GetParam().rtf), GetParam().body);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RtfToHtmlDamaged,
+    testing::Values(damaged_case{"Unclosed", "{\\rtf1 abc{\\b def", "<p>abc<b>def</b></p>\n"},
+                    damaged_case{"TooManyCloses", "{\\rtf1 abc}}}} ignored{", "<p>abc</p>\n"},
+                    damaged_case{"TruncatedHexByte", "{\\rtf1 a\\'8", "<p>a8</p>\n"},
+                    damaged_case{"TruncatedControlWord", "{\\rtf1 a\\", "<p>a</p>\n"},
+                    damaged_case{"AbsurdParameters", "{\\rtf1\\uc99999999999\\fs-99999999999 a\\u99999999999 bc}",
+                                 "<p><span style=\"font-size:1pt\">a\ufffd</span></p>\n"},
+                    damaged_case{"BinaryLongerThanInput", "{\\rtf1 a\\bin99999999999 bc}", "<p>a</p>\n"},
+                    damaged_case{"NegativeBinaryLength", "{\\rtf1 a\\bin-5 bc}", "<p>abc</p>\n"},
+                    damaged_case{"HighSurrogateAlone", "{\\rtf1 \\u-10179?x}", "<p>\ufffdx</p>\n"},
+                    damaged_case{"ZeroBytes", std::string("{\\rtf1 a\0b}\0\0", 12), "<p>ab</p>\n"},
+                    damaged_case{"DeepNesting",
+                                 "{\\rtf1 a" + std::string(100000, '{') + "x" + std::string(100000, '}') + "b}",
+                                 "<p>ab</p>\n"},
+                    damaged_case{"DeepNestingNeverClosed", "{\\rtf1 a" + std::string(100000, '{') + "x", "<p>a</p>\n"},
+                    damaged_case{"ControlCharacters", "{\\rtf1 a\\'01\\'1b\\'7f b}", "<p>a\x7f b</p>\n"}),
+    [](const testing::TestParamInfo<damaged_case>& info) { return std::string(info.param.name); });
+
+TEST(RtfToHtml, DamagedEncapsulatedHtmlStillGivesWhatItHas) {
+    std::string html;
+    ASSERT_NO_THROW(ConvertRtfToHtml("{\\rtf1\\fromhtml1 {\\*\\htmltag19 <html>}{\\*\\htmltag64 <p", html));
+    EXPECT_EQ(html, "<html><p");
+    const std::string deep = "{\\rtf1\\fromhtml1 {\\*\\htmltag19 <html>}" + std::string(100000, '{') + "x" +
+                             std::string(100000, '}') + "{\\*\\htmltag27 </html>}}";
+    ASSERT_NO_THROW(ConvertRtfToHtml(deep, html));
+    EXPECT_EQ(html, "<html></html>");
+}
+
+// --- The encapsulated-HTML body of rtf-html-inline.pst, found without a PST reader ---------------------------------
+// The file uses the permutation encoding, which maps each byte on its own, so the compressed-RTF header can be found
+// by decoding the whole file. The value (9060 bytes) spans two data blocks named by an unencoded XBLOCK.
+
+std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint64_t little_endian(const std::vector<std::uint8_t>& bytes, std::size_t offset, int size) {
+    std::uint64_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes.at(offset + static_cast<std::size_t>(i));
+    return value;
+}
+
+std::size_t find(const std::vector<std::uint8_t>& haystack, const std::vector<std::uint8_t>& needle) {
+    const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
+    return it == haystack.end() ? std::string::npos : static_cast<std::size_t>(it - haystack.begin());
+}
+
+// The data of the Unicode-format block `bid`: its trailer ends a 64-byte-aligned slot with the bid in its last 8 bytes.
+std::optional<std::pair<std::size_t, std::size_t>> find_block(const std::vector<std::uint8_t>& file,
+                                                              std::uint64_t bid) {
+    for (std::size_t bid_at = 56; bid_at + 8 <= file.size(); bid_at += 64) {
+        if (little_endian(file, bid_at, 8) != bid) continue;
+        const std::size_t size = little_endian(file, bid_at - 8, 2);
+        const std::size_t slot = (size + 16 + 63) / 64 * 64;
+        if (bid_at + 8 < slot) return std::nullopt;
+        return std::make_pair(bid_at + 8 - slot, size);
+    }
+    return std::nullopt;
+}
+
+// LZFu as the compressed-RTF format defines it: a 4096-byte dictionary primed with 207 bytes of RTF.
+std::string decompress_lzfu(const std::vector<std::uint8_t>& value) {
+    static constexpr std::string_view prefix =
+        "{\\rtf1\\ansi\\mac\\deff0\\deftab720{\\fonttbl;}{\\f0\\fnil \\froman \\fswiss \\fmodern \\fscript \\fdecor "
+        "MS Sans SerifSymbolArialTimes New RomanCourier{\\colortbl\\red0\\green0\\blue0\r\n\\par "
+        "\\pard\\plain\\f0\\fs20\\b\\i\\u\\tab\\tx";
+    static_assert(prefix.size() == 207);
+    std::array<char, 4096> dictionary{};
+    std::copy(prefix.begin(), prefix.end(), dictionary.begin());
+    std::size_t write = prefix.size(), in = 16;
+    std::string out;
+    while (in < value.size()) {
+        const unsigned control = value[in++];
+        for (int bit = 0; bit < 8 && in < value.size(); ++bit) {
+            if ((control >> bit & 1) == 0) {
+                out.push_back(dictionary[write] = static_cast<char>(value[in++]));
+                write = (write + 1) % 4096;
+                continue;
+            }
+            if (in + 1 >= value.size()) return out;
+            const unsigned reference = value[in] << 8 | value[in + 1];
+            in += 2;
+            const std::size_t offset = reference >> 4, length = (reference & 0xF) + 2;
+            if (offset == write) return out;
+            for (std::size_t k = 0; k < length; ++k) {
+                out.push_back(dictionary[write] = dictionary[(offset + k) % 4096]);
+                write = (write + 1) % 4096;
+            }
+        }
+    }
+    return out;
+}
+
+// A sample file as stored, and with the permutation encoding undone on every byte.
+struct sample_file {
+    std::vector<std::uint8_t> stored, decoded;
+};
+
+std::optional<sample_file> read_sample(std::string_view name) {
+    sample_file sample{read_file(mftest::corpus_dir() / name), {}};
+    std::ifstream table_text(mftest::shared_dir() / "reference" / "mpbbcrypt.txt");
+    std::vector<std::uint8_t> table;
+    for (unsigned byte; table_text >> std::hex >> byte;) table.push_back(static_cast<std::uint8_t>(byte));
+    if (sample.stored.empty() || table.size() != 768) return std::nullopt;
+    sample.decoded.resize(sample.stored.size());
+    for (std::size_t i = 0; i < sample.stored.size(); ++i)
+        sample.decoded[i] = table[512 + sample.stored[i]];  // the inverse permutation
+    return sample;
+}
+
+// The compressed-RTF value whose 16-byte header is `header`, when it lies in one data block.
+std::optional<std::string> single_block_rtf(const sample_file& sample, const std::vector<std::uint8_t>& header) {
+    const std::size_t at = find(sample.decoded, header);
+    const std::size_t size = little_endian(header, 0, 4) + 4;
+    if (at == std::string::npos || size > sample.decoded.size() - at) return std::nullopt;
+    return decompress_lzfu({sample.decoded.begin() + static_cast<std::ptrdiff_t>(at),
+                            sample.decoded.begin() + static_cast<std::ptrdiff_t>(at + size)});
+}
+
+std::optional<std::string> inline_image_message_rtf() {
+    const std::optional<sample_file> sample = read_sample("rtf-html-inline.pst");
+    if (!sample) return std::nullopt;
+    // COMPSIZE 9056, RAWSIZE 42418, "LZFu", CRC 0x1045F7DE, as listed for this message.
+    const std::vector<std::uint8_t> header = {0x60, 0x23, 0x00, 0x00, 0xB2, 0xA5, 0x00, 0x00,
+                                              'L',  'Z',  'F',  'u',  0xDE, 0xF7, 0x45, 0x10};
+    // XBLOCK: type 1, level 1, two entries, 9060 bytes in all.
+    const std::size_t xblock = find(sample->stored, {0x01, 0x01, 0x02, 0x00, 0x64, 0x23, 0x00, 0x00});
+    if (xblock == std::string::npos) return std::nullopt;
+    std::vector<std::uint8_t> value;
+    for (std::size_t entry = 0; entry < 2; ++entry) {
+        const auto block = find_block(sample->stored, little_endian(sample->stored, xblock + 8 + 8 * entry, 8));
+        if (!block) return std::nullopt;
+        value.insert(value.end(), sample->decoded.begin() + static_cast<std::ptrdiff_t>(block->first),
+                     sample->decoded.begin() + static_cast<std::ptrdiff_t>(block->first + block->second));
+    }
+    if (value.size() != 9060 || !std::equal(header.begin(), header.end(), value.begin())) return std::nullopt;
+    return decompress_lzfu(value);
+}
+
+TEST(RtfToHtmlCorpus, ConvertsTheWordBodyOfTheRecurringAppointment) {
+    MF_REQUIRE_CORPUS();
+    const std::optional<sample_file> sample = read_sample("recurring-distlist.pst");
+    ASSERT_TRUE(sample.has_value());
+    // COMPSIZE 3210, RAWSIZE 9752, "LZFu", CRC 0x3C1FBF24: a Word body with fonts, styles, theme and list tables.
+    const std::optional<std::string> rtf = single_block_rtf(
+        *sample, {0x8A, 0x0C, 0x00, 0x00, 0x18, 0x26, 0x00, 0x00, 'L', 'Z', 'F', 'u', 0x24, 0xBF, 0x1F, 0x3C});
+    ASSERT_TRUE(rtf.has_value());
+    ASSERT_EQ(rtf->size(), 9752u);
+    EXPECT_EQ(document_body(*rtf), "<p><span style=\"font-size:11pt\">This is a complete test</span></p>\n");
+}
+
+TEST(RtfToHtmlCorpus, RecoversTheHtmlOfTheInlineImageMessage) {
+    MF_REQUIRE_CORPUS();
+    const std::optional<std::string> rtf = inline_image_message_rtf();
+    ASSERT_TRUE(rtf.has_value());
+    ASSERT_EQ(rtf->size(), 42418u);
+    std::string html;
+    ASSERT_TRUE(ConvertRtfToHtml(*rtf, html));
+    EXPECT_TRUE(html.starts_with("<html xmlns:v=\"urn:schemas-microsoft-com:vml\"")) << html.substr(0, 100);
+    EXPECT_TRUE(html.ends_with("</body></html>"));
+    // The visible message: the inline picture and the empty paragraph after it.
+    EXPECT_NE(html.find("<p class=MsoNormal><span lang=EN-US style='font-size:10.0pt;mso-bidi-font-size:11.0pt;"
+                        "mso-no-proof:yes'><img width=256 height=32 id=\"&#22259;_x0020_1\" "
+                        "src=\"cid:image001.png@01D78380.EF6DC500\"></span>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<o:p>&nbsp;</o:p></span></p></div></body>"), std::string::npos);
+    // Style sheets keep their line breaks, tabs and escaped braces.
+    EXPECT_NE(html.find("@font-face\r\n\t{font-family:\"Cambria Math\";\r\n"), std::string::npos);
+    EXPECT_EQ(html.find("\\htmlrtf"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mailferry

@@ -1,0 +1,277 @@
+#include "pstcore/ndb/block.h"
+
+#include <gtest/gtest.h>
+
+#include "ndb_image.h"
+#include "pstcore/ndb/database.h"
+#include "pstcore/ndb/exceptions.h"
+
+namespace pstcore {
+namespace {
+
+using ndbtest::bytes;
+using ndbtest::filled;
+using ndbtest::image;
+
+template <typename E, typename F>
+std::string failure(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no failure";
+}
+
+bytes read_all(const node& n) {
+    bytes out(n.size());
+    if (!out.empty()) {
+        EXPECT_EQ(n.read(out, 0), out.size());
+    }
+    return out;
+}
+
+struct Format {
+    bool unicode;
+    std::uint8_t crypt;
+};
+
+class BlockTest : public ::testing::TestWithParam<Format> {
+protected:
+    image make() const { return image(GetParam().unicode, GetParam().crypt); }
+};
+
+TEST_P(BlockTest, DataRoundTripsThroughEveryEncoding) {
+    auto img = make();
+    const auto data = filled(3000, 3);
+    const auto b = img.put_block(0x8, data);
+    img.finish({b}, {{0x21, 0x8, 0, 0}});
+    EXPECT_EQ(read_all(open_database(img.raw())->lookup_node(0x21)), data);
+}
+
+TEST_P(BlockTest, FullBlockRoundsToTheMaximumAndOneMoreByteIsNonsense) {
+    auto img = make();
+    const auto full = filled(img.max_block());
+    const auto b = img.put_block(0x8, full);
+    EXPECT_EQ(img.rounded(full.size()), 8192u);
+    img.finish({b}, {{0x21, 0x8, 0, 0}});
+    const auto db = open_database(img.raw());
+    EXPECT_EQ(read_all(db->lookup_node(0x21)), full);
+    auto too_big = b;
+    too_big.size = static_cast<std::uint16_t>(img.max_block() + 1);
+    EXPECT_EQ(failure<unexpected_block>([&] { db->read_external_block(too_big); }), "nonsensical block size");
+}
+
+TEST_P(BlockTest, EmptyAndZeroBlocks) {
+    auto img = make();
+    const auto b = img.put_block(0x8, {});
+    img.finish({b}, {{0x21, 0x8, 0, 0}, {0x41, 0, 0, 0}});
+    const auto db = open_database(img.raw());
+    EXPECT_EQ(db->lookup_node(0x21).size(), 0u);
+    const auto none = db->lookup_node(0x41);
+    EXPECT_EQ(none.size(), 0u);
+    EXPECT_EQ(failure<std::out_of_range>([&] { none.read<std::uint32_t>(0); }), "offset >= size()");
+    const auto zero = db->lookup_block_info(0);
+    EXPECT_EQ(zero.id, 0u);
+    EXPECT_EQ(zero.address, 0u);
+    EXPECT_EQ(zero.size, 0u);
+}
+
+TEST_P(BlockTest, OddBlockIdFindsTheEvenEntry) {
+    auto img = make();
+    const auto b = img.put_block(0x8, filled(10));
+    img.finish({b}, {{0x21, 0x9, 0, 0}});
+    const auto db = open_database(img.raw());
+    EXPECT_EQ(db->lookup_block_info(0x9).id, 0x8u);
+    EXPECT_EQ(read_all(db->lookup_node(0x21)), filled(10));
+}
+
+TEST_P(BlockTest, TrailerAndLocationChecks) {
+    auto img = make();
+    const auto b = img.put_block(0x8, filled(100));
+    img.finish({b}, {});
+    const auto db = open_database(img.raw());
+    const std::uint64_t eof = img.raw().size();
+    const std::size_t trailer = b.address + img.rounded(100) - (GetParam().unicode ? 16 : 12);
+
+    EXPECT_EQ(failure<unexpected_block>([&] {
+                  db->read_external_block(block_info{0x8, eof - 64, 100, 2});
+              }),
+              "nonsensical block location; past eof");
+    EXPECT_EQ(failure<unexpected_block>([&] {
+                  db->read_external_block(block_info{0xC, b.address, 100, 2});
+              }),
+              "wrong block id");
+    EXPECT_EQ(failure<unexpected_block>([&] {
+                  db->read_external_block(block_info{0x8, b.address, 99, 2});
+              }),
+              "wrong block size");
+    auto bad = img;
+    bad.put16(trailer + 2, 0x1234);
+    try {
+        open_database(bad.raw())->read_external_block(b);
+        FAIL();
+    } catch (const sig_mismatch& e) {
+        EXPECT_STREQ(e.what(), "block sig mismatch");
+        EXPECT_EQ(e.location(), b.address);
+        EXPECT_EQ(e.id(), 0x8u);
+        EXPECT_EQ(e.second_signature(), 0x1234u);
+    }
+    EXPECT_EQ(failure<unexpected_block>([&] { db->read_extended_block(b); }), "internal bid expected");
+    EXPECT_EQ(failure<unexpected_block>([&] {
+                  db->read_external_block(block_info{0xA, b.address, 100, 2});
+              }),
+              "External BID expected");
+}
+
+TEST_P(BlockTest, InternalBlockThatIsNotExtendedIsRefusedAsData) {
+    auto img = make();
+    const auto sub = img.put_block(0xA, img.subnode_leaf({}));
+    img.finish({sub}, {{0x21, 0xA, 0, 0}});
+    const auto db = open_database(img.raw());
+    EXPECT_EQ(failure<unexpected_block>([&] { db->lookup_node(0x21).size(); }), "extended block expected");
+    // The generic reader falls back to a subnode block.
+    EXPECT_NE(std::dynamic_pointer_cast<subnode_block>(db->read_block(0xA)), nullptr);
+}
+
+// A one-level extended block with `n` children and `tail` bytes in the last one.
+struct extended_file {
+    image img;
+    bytes data;
+    block_info xblock;
+};
+
+extended_file make_extended(image img, std::size_t children, std::size_t tail) {
+    bytes data;
+    std::vector<block_info> blocks;
+    std::vector<std::uint64_t> ids;
+    for (std::size_t i = 0; i < children; ++i) {
+        const auto part = filled(i + 1 == children ? tail : img.max_block(), static_cast<std::uint8_t>(i));
+        data.insert(data.end(), part.begin(), part.end());
+        blocks.push_back(img.put_block(0x10 + 4 * i, part));
+        ids.push_back(0x10 + 4 * i);
+    }
+    const auto x = img.put_block(0x6, img.extended(1, static_cast<std::uint32_t>(data.size()), ids));
+    blocks.push_back(x);
+    img.finish(blocks, {{0x21, 0x6, 0, 0}});
+    return {std::move(img), std::move(data), x};
+}
+
+TEST_P(BlockTest, ExtendedBlockReadsAcrossChildren) {
+    auto f = make_extended(make(), 3, 500);
+    const auto db = open_database(f.img.raw());
+    const auto n = db->lookup_node(0x21);
+    EXPECT_EQ(read_all(n), f.data);
+    EXPECT_EQ(n.get_page_count(), 3u);
+    EXPECT_EQ(n.get_page_size(2), 500u);
+
+    // 10 bytes before the end of the first child, 30 bytes: 10 from it and 20 from the next.
+    bytes part(30);
+    const std::uint64_t at = f.img.max_block() - 10;
+    EXPECT_EQ(n.read(part, at), 30u);
+    EXPECT_TRUE(std::equal(part.begin(), part.end(), f.data.begin() + static_cast<std::ptrdiff_t>(at)));
+
+    const std::uint64_t size = n.size();
+    EXPECT_EQ(n.read<std::uint32_t>(size - 4),
+              static_cast<std::uint32_t>(std::to_integer<std::uint32_t>(f.data[size - 4]) |
+                                         std::to_integer<std::uint32_t>(f.data[size - 3]) << 8 |
+                                         std::to_integer<std::uint32_t>(f.data[size - 2]) << 16 |
+                                         std::to_integer<std::uint32_t>(f.data[size - 1]) << 24));
+    EXPECT_EQ(failure<std::out_of_range>([&] { n.read<std::uint32_t>(size - 2); }), "sizeof(T) + offset >= size()");
+    EXPECT_EQ(failure<std::out_of_range>([&] { n.read<std::uint32_t>(size); }), "offset >= size()");
+    bytes tail(100);
+    EXPECT_EQ(n.read(tail, size - 40), 40u);
+}
+
+TEST_P(BlockTest, ExtendedBlockWhosePageCountDisagreesIsCorrupt) {
+    auto f = make_extended(make(), 3, 500);
+    // lcbTotal now needs only two children.
+    f.img.put32(f.xblock.address + 4, static_cast<std::uint32_t>(f.img.max_block() + 1));
+    EXPECT_EQ(failure<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
+              "extended block page count mismatch");
+}
+
+TEST_P(BlockTest, ExtendedBlockWithMoreIdsThanItHoldsIsCorrupt) {
+    auto f = make_extended(make(), 2, 10);
+    f.img.put16(f.xblock.address + 2, 2000);
+    EXPECT_EQ(failure<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
+              "extended block entry count exceeds block");
+}
+
+TEST_P(BlockTest, ShortChildInTheMiddleIsCorrupt) {
+    auto img = make();
+    const auto a = img.put_block(0x10, filled(100));
+    const auto b = img.put_block(0x14, filled(100));
+    const auto x = img.put_block(0x6, img.extended(1, static_cast<std::uint32_t>(img.max_block() + 100), {0x10, 0x14}));
+    img.finish({a, b, x}, {{0x21, 0x6, 0, 0}});
+    const auto n = open_database(img.raw())->lookup_node(0x21);
+    bytes all(n.size());
+    EXPECT_EQ(failure<database_corrupt>([&] { n.read(all, 0); }), "extended block child too short");
+}
+
+TEST_P(BlockTest, TwoLevelTreeRefusesAChildOfItsOwnLevel) {
+    auto img = make();
+    // An XXBLOCK whose only child is itself.
+    const auto x = img.put_block(0x6, img.extended(2, 100, {0x6}));
+    img.finish({x}, {{0x21, 0x6, 0, 0}});
+    const auto n = open_database(img.raw())->lookup_node(0x21);
+    bytes all(100);
+    EXPECT_EQ(failure<database_corrupt>([&] { n.read(all, 0); }), "extended block level mismatch");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BlockTest,
+                         ::testing::Values(Format{false, 0}, Format{false, 1}, Format{false, 2}, Format{true, 0},
+                                           Format{true, 1}, Format{true, 2}),
+                         [](const auto& info) {
+                             return std::string(info.param.unicode ? "Unicode" : "Ansi") + "Crypt" +
+                                    std::to_string(info.param.crypt);
+                         });
+
+TEST(Encoding, PermutedZeroDecodesToFirstEntryOfTheInverse) {
+    image img(true, 1);
+    const auto b = img.put_block(0x8, bytes(4, std::byte{0}), /*encode=*/false);
+    img.finish({b}, {{0x21, 0x8, 0, 0}});
+    EXPECT_EQ(open_database(img.raw())->lookup_node(0x21).read<std::uint8_t>(0), 0x47);
+}
+
+// An ANSI node over 16.7 MB needs a two-level tree whose children each cover 2043 full blocks; reading past
+// the first child's 16,711,740 bytes must land in the second child at the right place.
+TEST(TwoLevel, AnsiChildrenCoverTwoThousandFortyThreeBlocks) {
+    image img(false, 2);
+    const std::size_t per_child = 2043;
+    std::vector<block_info> blocks;
+    std::vector<std::uint64_t> first_ids;
+    std::uint64_t next = 0x100;
+    for (std::size_t i = 0; i < per_child; ++i) {
+        blocks.push_back(img.put_block(next, filled(8180, static_cast<std::uint8_t>(i))));
+        first_ids.push_back(next);
+        next += 4;
+    }
+    const std::uint64_t first_x = next + 2;
+    next += 4;
+    blocks.push_back(img.put_block(first_x, img.extended(1, 8180 * per_child, first_ids)));
+    blocks.push_back(img.put_block(next, filled(1000, 99)));
+    const std::uint64_t last_block = next;
+    next += 4;
+    const std::uint64_t second_x = next + 2;
+    next += 4;
+    blocks.push_back(img.put_block(second_x, img.extended(1, 1000, {last_block})));
+    const std::uint32_t total = 8180 * per_child + 1000;
+    blocks.push_back(img.put_block(0x6, img.extended(2, total, {first_x, second_x})));
+    img.finish(blocks, {{0x21, 0x6, 0, 0}});
+
+    const auto n = open_database(img.raw())->lookup_node(0x21);
+    EXPECT_EQ(n.size(), total);
+    EXPECT_EQ(n.get_page_count(), per_child + 1);
+    bytes part(1000);
+    EXPECT_EQ(n.read(part, 8180 * per_child), 1000u);
+    EXPECT_EQ(part, filled(1000, 99));
+    // Past the old 8,335,420-byte mark, still inside the first child.
+    bytes mid(8180);
+    EXPECT_EQ(n.read(mid, 8180 * 1500), 8180u);
+    EXPECT_EQ(mid, filled(8180, static_cast<std::uint8_t>(1500)));
+    EXPECT_EQ(n.get_page(per_child)->get_total_size(), 1000u);
+}
+
+}  // namespace
+}  // namespace pstcore
