@@ -35,6 +35,10 @@ namespace pstwrite {
 struct store_context;
 class message_builder;
 
+// Faults above the node layer, for the reader's failure tests: a damaged heap under an object's property or table
+// context, or a table whose TCINFO gives every row end (and so cbRow) as 0.
+enum class ltp_fault { none, heap_page_map_past_end, heap_page_map_bad_count, heap_bad_signature, table_row_size_zero };
+
 enum class recipient_kind { to = 1, cc = 2, bcc = 3 };
 
 struct recipient {
@@ -92,6 +96,13 @@ public:
     message_builder& set_rtf(std::string_view rtf, bool compress = true);  // PidTagRtfCompressed, LZFu or MELA
     message_builder& add_recipient(recipient r);
     attachment_builder& add_attachment();
+    // Heap faults hit the message's property context; table_row_size_zero hits its recipient table (or, without
+    // recipients, its attachment table).
+    message_builder& set_fault(ltp_fault f) {
+        m_fault = f;
+        return *this;
+    }
+    ltp_fault fault() const { return m_fault; }
 
     const pc_builder& properties() const { return m_props; }
     const std::vector<recipient>& recipients() const { return m_recipients; }
@@ -105,6 +116,7 @@ private:
     pc_builder m_props;
     std::vector<recipient> m_recipients;
     std::deque<attachment_builder> m_attachments;
+    ltp_fault m_fault = ltp_fault::none;
 };
 
 class folder_builder {
@@ -119,7 +131,14 @@ public:
     folder_builder& add_folder(std::u16string name, std::string_view container_class = "IPF.Note");
     folder_builder& add_search_folder(std::u16string name);
     message_builder& add_message(std::string_view message_class = "IPM.Note");
+    // A folder-associated (FAI) message: nid type 8, listed in the folder's associated contents table.
+    message_builder& add_associated_message(std::string_view message_class = "IPM.Microsoft.FolderDesign.NamedView");
     folder_builder& set(std::uint16_t id, prop::value v);
+    // The fault hits the folder's contents table (its heap, or its row size).
+    folder_builder& set_fault(ltp_fault f) {
+        m_fault = f;
+        return *this;
+    }
 
     std::size_t message_count() const { return m_message_count; }
     const std::deque<folder_builder>& folders() const { return m_folders; }
@@ -135,9 +154,12 @@ private:
     std::uint32_t m_parent;
     pc_builder m_props;
     std::deque<folder_builder> m_folders;
-    std::deque<message_builder> m_pending;  // added and not dropped by flush()
-    std::size_t m_written = 0;              // how many of m_pending are already nodes
-    std::vector<contents_row> m_rows;       // one per written message
+    std::deque<message_builder> m_pending;   // added and not dropped by flush()
+    std::size_t m_written = 0;               // how many of m_pending are already nodes
+    std::vector<contents_row> m_rows;        // one per written message
+    std::vector<contents_row> m_assoc_rows;  // one per written associated message
+    std::size_t m_assoc_count = 0;
+    ltp_fault m_fault = ltp_fault::none;
     std::size_t m_message_count = 0;
     std::size_t m_unread_count = 0;
 };
