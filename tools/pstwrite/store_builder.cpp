@@ -396,20 +396,23 @@ bytes store_builder::entry_id(std::uint32_t nid) const {
 }
 
 void store_builder::write_messages(folder_builder& f, bool keep) {
-    const auto content_columns =
-        column_set(f.is_search_folder() ? table_kind::search_contents : table_kind::contents, m_ctx->fmt);
-    const auto assoc_columns = column_set(table_kind::associated_contents, m_ctx->fmt);
+    const format fm = m_ctx->fmt;
+    if (!f.m_contents) {
+        f.m_contents = std::make_unique<tc_builder>(
+            fm, column_set(f.is_search_folder() ? table_kind::search_contents : table_kind::contents, fm));
+        f.m_assoc = std::make_unique<tc_builder>(fm, column_set(table_kind::associated_contents, fm));
+    }
     for (; f.m_written < f.m_pending.size(); ++f.m_written) {
         const message_builder& m = f.m_pending[f.m_written];
-        const pc_builder pc = completed(m, m_ctx->fmt);
+        const pc_builder pc = completed(m, fm);
         node_content c = encode_completed(m, pc, *m_ctx);
         m_writer->add_node(m.nid(), f.nid(), c.data, c.subnodes);
         if ((m.nid() & 0x1F) == 0x08) {
-            f.m_assoc_rows.push_back({m.nid(), cells_from(pc, assoc_columns)});
+            f.m_assoc->add_row(m.nid(), cells_from(pc, f.m_assoc->columns()));
             ++f.m_assoc_count;
             continue;
         }
-        f.m_rows.push_back({m.nid(), cells_from(pc, content_columns)});
+        f.m_contents->add_row(m.nid(), cells_from(pc, f.m_contents->columns()));
         ++f.m_message_count;
         if ((static_cast<std::uint32_t>(i32_of(pc.find(0x0E07), 0)) & msgflag_read) == 0) ++f.m_unread_count;
     }
@@ -426,6 +429,7 @@ void store_builder::flush() {
 
 void store_builder::write_folder_tree(folder_builder& f) {
     const format fm = m_ctx->fmt;
+    if (!f.m_contents) write_messages(f, true);  // a folder the writes so far have not met
     auto& nids = m_ctx->nids;
     pc_builder pc = f.m_props;
     pc.set(0x3602, prop::i32(static_cast<std::int32_t>(f.m_message_count)));
@@ -440,9 +444,8 @@ void store_builder::write_folder_tree(folder_builder& f) {
     contents_options.heap = heap_fault_of(f.m_fault);
     contents_options.zero_row_size = f.m_fault == ltp_fault::table_row_size_zero;
     if (f.is_search_folder()) {
-        tc_builder contents(fm, column_set(table_kind::search_contents, fm), contents_options);
-        for (const auto& r : f.m_rows) contents.add_row(r.nid, r.cells);
-        node_content c = contents.build(nids);
+        f.m_contents->set_options(contents_options);
+        node_content c = f.m_contents->build(nids);
         m_writer->add_node(base | 0x10, 0, c.data, c.subnodes);
     } else {
         tc_builder hierarchy(fm, column_set(table_kind::hierarchy, fm));
@@ -457,17 +460,14 @@ void store_builder::write_folder_tree(folder_builder& f) {
         }
         node_content h = hierarchy.build(nids);
         m_writer->add_node(base | 0x0D, 0, h.data, h.subnodes);
-        tc_builder contents(fm, column_set(table_kind::contents, fm), contents_options);
-        for (const auto& r : f.m_rows) contents.add_row(r.nid, r.cells);
-        node_content c = contents.build(nids);
+        f.m_contents->set_options(contents_options);
+        node_content c = f.m_contents->build(nids);
         m_writer->add_node(base | 0x0E, 0, c.data, c.subnodes);
-        tc_builder assoc(fm, column_set(table_kind::associated_contents, fm));
-        for (const auto& r : f.m_assoc_rows) assoc.add_row(r.nid, r.cells);
-        node_content a = assoc.build(nids);
+        node_content a = f.m_assoc->build(nids);
         m_writer->add_node(base | 0x0F, 0, a.data, a.subnodes);
     }
-    f.m_rows.clear();
-    f.m_assoc_rows.clear();
+    f.m_contents.reset();
+    f.m_assoc.reset();
     for (auto& child : f.m_folders) write_folder_tree(child);
 }
 

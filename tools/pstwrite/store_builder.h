@@ -28,6 +28,7 @@
 #include "ltp_node.h"
 #include "ltp_pc.h"
 #include "ltp_property.h"
+#include "ltp_tc.h"
 #include "ndb_writer.h"
 
 namespace pstwrite {
@@ -145,10 +146,6 @@ public:
 
 private:
     friend class store_builder;
-    struct contents_row {
-        std::uint32_t nid;
-        std::vector<std::pair<std::uint32_t, prop::value>> cells;
-    };
     store_context* m_ctx;  // never null
     std::uint32_t m_nid;
     std::uint32_t m_parent;
@@ -156,8 +153,8 @@ private:
     std::deque<folder_builder> m_folders;
     std::deque<message_builder> m_pending;   // added and not dropped by flush()
     std::size_t m_written = 0;               // how many of m_pending are already nodes
-    std::vector<contents_row> m_rows;        // one per written message
-    std::vector<contents_row> m_assoc_rows;  // one per written associated message
+    std::unique_ptr<tc_builder> m_contents;  // a row per written message
+    std::unique_ptr<tc_builder> m_assoc;     // a row per written associated message
     std::size_t m_assoc_count = 0;
     ltp_fault m_fault = ltp_fault::none;
     std::size_t m_message_count = 0;
