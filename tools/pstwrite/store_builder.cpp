@@ -186,6 +186,7 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
         out.subnodes.push_back(subnode{0x671, std::move(tc.data), std::move(tc.subnodes)});
         for (const auto& a : m.attachments()) out.subnodes.push_back(encode_attachment(a, ctx));
     }
+    for (const auto& s : m.raw_subnodes()) out.subnodes.push_back(s);
     sort_subnodes(out.subnodes);
     return out;
 }
@@ -377,6 +378,9 @@ name_map_builder& store_builder::names() {
 }
 std::uint16_t store_builder::named_id(const named_property& name) {
     return m_ctx->names.id_of(name);
+}
+void store_builder::add_node(std::uint32_t nid, std::uint32_t parent_nid, const node_content& content) {
+    m_writer->add_node(nid, parent_nid, content.data, content.subnodes);
 }
 ndb_writer& store_builder::writer() {
     return *m_writer;

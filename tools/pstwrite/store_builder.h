@@ -97,6 +97,12 @@ public:
     message_builder& set_rtf(std::string_view rtf, bool compress = true);  // PidTagRtfCompressed, LZFu or MELA
     message_builder& add_recipient(recipient r);
     attachment_builder& add_attachment();
+    // Adds a hand-made subnode (a bare heap, an odd table …) to this message's subnode list, as it is.
+    message_builder& add_raw_subnode(subnode s) {
+        m_raw.push_back(std::move(s));
+        return *this;
+    }
+    const std::vector<subnode>& raw_subnodes() const { return m_raw; }
     // Heap faults hit the message's property context; table_row_size_zero hits its recipient table (or, without
     // recipients, its attachment table).
     message_builder& set_fault(ltp_fault f) {
@@ -117,6 +123,7 @@ private:
     pc_builder m_props;
     std::vector<recipient> m_recipients;
     std::deque<attachment_builder> m_attachments;
+    std::vector<subnode> m_raw;
     ltp_fault m_fault = ltp_fault::none;
 };
 
@@ -192,6 +199,8 @@ public:
     void flush();
     // The node writer, for tests that add nodes of their own (bare heaps, odd tables) to a real store.
     ndb_writer& writer();
+    // Adds a hand-made top-level node (for example a bare heap_builder's build()) to the file.
+    void add_node(std::uint32_t nid, std::uint32_t parent_nid, const node_content& content);
     nid_counter& nids();
 
     std::vector<std::byte> write_to_memory();  // memory mode

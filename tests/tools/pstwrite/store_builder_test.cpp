@@ -355,4 +355,27 @@ TEST(StoreBuilder, FaultsLandWhereTheyAreAskedFor) {
     EXPECT_EQ(recipients.rgib[3], 0);
 }
 
+TEST(StoreBuilder, HandMadeNodesAndSubnodesSitBesideTheStore) {
+    pstwrite::store_builder store(format::ansi, crypt::permute);
+    pstwrite::heap_builder bare(format::ansi, 0x6C);  // an unusual client signature, on purpose
+    for (int page = 0; page < 12; ++page) {
+        if (page > 0) bare.next_page();
+        bare.allocate(ltpcheck::text_bytes("page"));
+    }
+    store.add_node(0x10001, 0, {bare.build(), {}});
+    pstwrite::tc_options wide;
+    wide.row_index_width = 4;  // 32-bit row numbers in an ANSI file
+    pstwrite::tc_builder table(format::ansi, pstwrite::layout_columns({0x0E080003}), wide);
+    table.add_row(42, {{0x0E080003, prop::i32(9)}});
+    auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
+    const auto content = table.build(store.nids());
+    msg.add_raw_subnode({0x7001F, content.data, content.subnodes});
+    auto db = pstcore::open_database(store.write_to_memory());
+    const auto h = heap_of(db->lookup_node(0x10001));
+    EXPECT_EQ(h.pages.size(), 12u);
+    EXPECT_EQ(h.item(0xB0020), ltpcheck::text_bytes("page"));
+    const auto rows = rows_of(db->lookup_node(msg.nid()).lookup(0x7001F));
+    EXPECT_EQ(rows.at(42).at(0x0E080003), ltpcheck::hex("09000000"));
+}
+
 }  // namespace
