@@ -69,6 +69,8 @@ node_content tc_builder::build(nid_counter& nids) const {
     std::vector<bth_record> index;
     const std::uint8_t index_width =
         m_options.row_index_width ? m_options.row_index_width : (m_format == format::unicode ? 4 : 2);
+    if (index_width < 4 && m_rows.size() > (std::size_t{1} << (8 * index_width)))
+        throw std::length_error("too many rows for the row index width");
     const std::size_t block = max_block_data(m_format);
     const std::size_t rows_per_block = std::max<std::size_t>(1, block / std::max<std::size_t>(1, m_row_size));
     const bool in_subnode =

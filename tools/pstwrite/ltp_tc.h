@@ -45,6 +45,7 @@ public:
     std::uint16_t row_size() const { return m_row_size; }
     const std::vector<column>& columns() const { return m_columns; }
 
+    // Throws std::length_error when the rows outnumber what the row index width can count (65,536 for 2 bytes).
     node_content build(nid_counter& nids) const;
 
 private:
