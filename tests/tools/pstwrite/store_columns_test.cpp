@@ -5,6 +5,7 @@
 #include "ltp_check.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/node.h"
+#include "pstwrite/ltp_namemap.h"
 #include "pstwrite/store_columns.h"
 #include "support/corpus.h"
 
@@ -44,6 +45,49 @@ TEST(StoreColumns, TemplatesMatchAnOutlookStore) {
             EXPECT_EQ(real[i].ibit, ours[i].ibit);
         }
     }
+}
+
+// The name map's hash (the LID, or the CRC of the UTF-16LE name) and bucket rule, checked on a real map: every
+// entry of the entry stream has a hash entry in the bucket the rule names.
+TEST(StoreColumns, NameHashesLandInOutlooksBuckets) {
+    MF_REQUIRE_CORPUS();
+    const auto path = mftest::corpus_dir() / "empty-store.pst";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no empty-store.pst";
+    auto db = pstcore::open_database(path.string());
+    const auto node = db->lookup_node(0x61);
+    const auto h = heap_of(node);
+    const auto props = ltpcheck::read_pc(h);
+    auto value = [&](std::uint16_t id) {
+        const auto hnid = props.at(id).hnid;
+        if ((hnid & 0x1F) == 0) return h.item(hnid);
+        auto sub = node.lookup(hnid);
+        ltpcheck::bytes b(sub.size());
+        sub.read(b, 0);
+        return b;
+    };
+    const std::uint32_t buckets = props.at(0x0001).hnid;
+    const auto entries = value(0x0003), strings = value(0x0004);
+    std::size_t strings_checked = 0;
+    for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
+        const auto id = static_cast<std::uint32_t>(ltpcheck::le(entries, at, 4));
+        const auto word = static_cast<std::uint32_t>(ltpcheck::le(entries, at + 4, 2));
+        pstwrite::named_property name{pstwrite::PS_MAPI, id};
+        if (word & 1) {
+            const auto length = ltpcheck::le(strings, id, 4);
+            std::u16string text;
+            for (std::size_t k = 0; k < length; k += 2)
+                text.push_back(static_cast<char16_t>(ltpcheck::le(strings, id + 4 + k, 2)));
+            name.name = text;
+            ++strings_checked;
+        }
+        const std::uint32_t hash = pstwrite::name_map_builder::hash_of(name);
+        const auto bucket = value(static_cast<std::uint16_t>(0x1000 + (hash ^ word) % buckets));
+        bool found = false;
+        for (std::size_t b = 0; b + 8 <= bucket.size(); b += 8)
+            found |= ltpcheck::le(bucket, b, 4) == hash && ltpcheck::le(bucket, b + 4, 2) == word;
+        EXPECT_TRUE(found) << "entry " << at / 8;
+    }
+    EXPECT_GT(strings_checked, 0u);
 }
 
 }  // namespace
