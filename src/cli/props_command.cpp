@@ -1,5 +1,6 @@
 #include "cli/props_command.h"
 
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <ctime>
@@ -95,6 +96,13 @@ std::string_view TypeName(pstcore::prop_type type) {
     return "unknown";
 }
 
+// The shortest text that reads back as the same value.
+std::string Number(double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
 std::string IsoTime(std::int64_t seconds) {
     const auto value = static_cast<std::time_t>(seconds);
     std::tm parts{};
@@ -160,9 +168,13 @@ std::string Value(const pstcore::const_property_object& object, pstcore::prop_id
         case t::boolean:
             return object.get_value_1(id) ? "true" : "false";
         case t::float32:
+            return Number(std::bit_cast<float>(object.get_value_4(id)));
         case t::float64:
+        case t::app_time:
+            return Number(std::bit_cast<double>(object.get_value_8(id)));
         case t::currency:
-            return Hex(type == t::float32 ? object.get_value_4(id) : object.get_value_8(id), 0);
+            // Fixed point, four decimal places.
+            return Number(static_cast<double>(static_cast<std::int64_t>(object.get_value_8(id))) / 10000.0);
         case t::int64:
             return std::to_string(static_cast<std::int64_t>(object.get_value_8(id)));
         case t::systime:

@@ -1,5 +1,7 @@
 #include "encoding/byte_source.h"
 
+#include <array>
+
 #include <algorithm>
 #include <cstring>
 
@@ -23,6 +25,15 @@ std::size_t read_full(byte_source& source, std::span<char> buffer) {
         filled += std::min(got, buffer.size() - filled);
     }
     return filled;
+}
+
+void append_all(byte_source& source, std::string& out) {
+    std::array<char, 64 * 1024> buffer;
+    for (;;) {
+        const std::size_t got = source.read(buffer);
+        if (got == 0) return;
+        out.append(buffer.data(), std::min(got, buffer.size()));
+    }
 }
 
 chunk_converter code_page_converter(const TextEncodingItem* from, const TextEncodingItem* to) {

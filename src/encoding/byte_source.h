@@ -36,12 +36,15 @@ private:
 // Fills buffer from the source until it is full or the source ends; returns the bytes read.
 std::size_t read_full(byte_source& source, std::span<char> buffer);
 
+// Appends everything the source still has to `out`.
+void append_all(byte_source& source, std::string& out);
+
 // Converts one chunk of a stream's text into the code page the output needs and appends it to `out`
 // (ConvertCodePage from the stream's encoding to the target one). An empty converter copies the bytes.
 using chunk_converter = std::function<void(std::string_view chunk, std::string& out)>;
 
-// The converter between two rows of the code-page table. Each chunk is converted on its own, so a character
-// split across two chunks of a multi-byte code page does not survive; ConvertCodePage's exceptions pass through.
+// The converter between two rows of the code-page table; ConvertCodePage's exceptions pass through. A chunk must
+// end on a character boundary, so the stream encoders hand it whole texts.
 chunk_converter code_page_converter(const TextEncodingItem* from, const TextEncodingItem* to);
 
 }  // namespace mailferry

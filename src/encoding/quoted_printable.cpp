@@ -54,25 +54,28 @@ void EncodeQuotedPrintable(std::string_view bytes, std::string& out) {
 }
 
 void WriteQuotedPrintableStream(byte_source& stream, const chunk_converter& convert, std::string& out) {
-    std::array<char, stream_chunk> chunk{};
-    std::string converted;
     std::size_t column = 0;
-    bool first = true;
-    for (;;) {
+    if (convert) {
+        // Converted as one text, so that a character whose bytes straddle two reads survives.
+        std::string text;
+        append_all(stream, text);
+        if (text.empty()) {
+            out.append("=0D=0A");
+            return;
+        }
+        std::string converted;
+        convert(text, converted);
+        encode(converted, out, column, true);
+        return;
+    }
+    std::array<char, stream_chunk> chunk{};
+    for (bool first = true;; first = false) {
         const std::size_t got = read_full(stream, chunk);
         if (got == 0) {
             if (first) out.append("=0D=0A");
             return;
         }
-        first = false;
-        const std::string_view bytes(chunk.data(), got);
-        if (convert) {
-            converted.clear();
-            convert(bytes, converted);
-            encode(converted, out, column, true);
-        } else {
-            encode(bytes, out, column, true);
-        }
+        encode(std::string_view(chunk.data(), got), out, column, true);
         if (got < chunk.size()) return;
     }
 }

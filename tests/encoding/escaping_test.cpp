@@ -62,23 +62,44 @@ TEST(WriteEscapedTextStream, BlankTextWritesNothing) {
     memory_source source(nine);
     std::string out;
     EXPECT_TRUE(WriteEscapedTextStream(source, chunk_converter(), out));
-    EXPECT_EQ(out, "nnnnnnnnn");
+    EXPECT_EQ(out, "\\n\\n\\n\\n\\n\\n\\n\\n\\n");
 }
 
-TEST(WriteEscapedTextStream, FoldingRunsOnAcrossChunks) {
+// A line break is a line break however it is written; writing a lone LF as the letter "n" or a lone CR as a bare
+// backslash would change the text (and the backslash would escape whatever follows it).
+TEST(EscapedValues, EveryKindOfLineBreakBecomesBackslashN) {
+    std::string out;
+    AppendEscapedProperty(out, u"a\r\nb\nc\rd\r\r\ne", true);
+    EXPECT_EQ(out, "a\\nb\\nc\\nd\\n\\ne");
+    out.clear();
+    AppendEscapedText("unix\nmac\rdos\r\n", out);
+    EXPECT_EQ(out, "unix\\nmac\\ndos\\n");
+    // A CR LF pair split between two reads of a stream is still one break.
+    const std::string data = std::string(511, 'a') + "\r\nz";
+    memory_source source(data);
+    out.clear();
+    EXPECT_TRUE(WriteEscapedTextStream(source, chunk_converter(), out));
+    EXPECT_EQ(out.substr(out.size() - 4), "a\\nz");
+    EXPECT_EQ(out.find("\\n\\n"), std::string::npos);
+}
+
+TEST(WriteEscapedTextStream, FoldingRunsOnAcrossReads) {
     const std::string data = "Hi\r\n" + std::string(596, 'a');
     memory_source source(data, 7);
-    std::vector<std::size_t> chunks;
-    const chunk_converter record = [&](std::string_view in, std::string& out) {
-        chunks.push_back(in.size());
-        out.append(in);
-    };
     std::string out;
-    EXPECT_TRUE(WriteEscapedTextStream(source, record, out));
+    EXPECT_TRUE(WriteEscapedTextStream(source, chunk_converter(), out));
     std::string expected = "Hi\\n" + std::string(71, 'a');
     for (int i = 0; i < 7; ++i) expected += "\r\n " + std::string(75, 'a');
     EXPECT_EQ(out, expected);
-    EXPECT_EQ(chunks, (std::vector<std::size_t>{512, 88}));
+}
+
+TEST(WriteEscapedTextStream, CharacterStraddlingTwoReadsConverts) {
+    // Shift-JIS HIRAGANA A (82 A0) whose bytes fall on both sides of the first 512-byte read.
+    const std::string data = std::string(511, 'a') + "\x82\xA0";
+    memory_source source(data);
+    std::string out;
+    EXPECT_TRUE(WriteEscapedTextStream(source, find_text_encoding(932), out));
+    EXPECT_EQ(out.substr(out.size() - 4), "a\xE3\x81\x82");
 }
 
 TEST(WriteEscapedTextStream, ConvertsFromTheStreamsCodePageToUtf8) {

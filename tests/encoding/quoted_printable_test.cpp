@@ -58,7 +58,7 @@ TEST(WriteQuotedPrintableStream, EscapeAtColumn75BreaksBeforeIt) {
     EXPECT_EQ(out, expected + "=\r\n=3D");
 }
 
-TEST(WriteQuotedPrintableStream, ConvertsChunksOf512AndFoldsAcrossThem) {
+TEST(WriteQuotedPrintableStream, ConvertsTheWholeTextAndFoldsAcrossReads) {
     const std::string data(600, 'a');
     memory_source source(data, 7);
     std::vector<std::size_t> chunks;
@@ -71,7 +71,18 @@ TEST(WriteQuotedPrintableStream, ConvertsChunksOf512AndFoldsAcrossThem) {
     std::string expected(75, 'A');
     for (int i = 0; i < 7; ++i) expected += "=\r\n" + std::string(75, 'A');
     EXPECT_EQ(out, expected);
-    EXPECT_EQ(chunks, (std::vector<std::size_t>{512, 88}));
+    EXPECT_EQ(chunks, (std::vector<std::size_t>{600}));
+}
+
+TEST(WriteQuotedPrintableStream, CharacterStraddlingTwoReadsConverts) {
+    // UTF-16LE text whose surrogate pair (U+1F600) falls on both sides of the first 512 bytes.
+    std::string utf16;
+    for (int i = 0; i < 255; ++i) utf16 += std::string("a\0", 2);
+    utf16 += std::string("\x3D\xD8\x00\xDE", 4);
+    memory_source source(utf16);
+    std::string out;
+    WriteQuotedPrintableStream(source, utf16le_encoding(), out, utf8_encoding());
+    EXPECT_EQ(out.substr(out.size() - 12), "=F0=9F=98=80");
 }
 
 TEST(WriteQuotedPrintableStream, ConversionFailurePassesToTheCaller) {

@@ -44,7 +44,14 @@ void tc_builder::add_row(std::uint32_t row_id, const std::vector<std::pair<std::
         auto it = std::find_if(m_columns.begin(), m_columns.end(), [&](const column& c) { return c.tag == tag; });
         if (it == m_columns.end()) throw std::invalid_argument("cell for a column the table lacks");
     }
-    m_rows.push_back({row_id, cells});
+    bytes packed;
+    for (const auto& [tag, v] : cells) {
+        put_u32(packed, tag);
+        put_u16(packed, v.type);
+        put_u32(packed, static_cast<std::uint32_t>(v.data.size()));
+        put_bytes(packed, v.data);
+    }
+    m_rows.push_back({row_id, std::move(packed)});
 }
 
 node_content tc_builder::build(nid_counter& nids) const {
@@ -62,6 +69,8 @@ node_content tc_builder::build(nid_counter& nids) const {
     std::vector<bth_record> index;
     const std::uint8_t index_width =
         m_options.row_index_width ? m_options.row_index_width : (m_format == format::unicode ? 4 : 2);
+    if (index_width < 4 && m_rows.size() > (std::size_t{1} << (8 * index_width)))
+        throw std::length_error("too many rows for the row index width");
     const std::size_t block = max_block_data(m_format);
     const std::size_t rows_per_block = std::max<std::size_t>(1, block / std::max<std::size_t>(1, m_row_size));
     const bool in_subnode =
@@ -80,7 +89,14 @@ node_content tc_builder::build(nid_counter& nids) const {
                 set_bit(c.ibit);
             }
         }
-        for (const auto& [tag, v] : rw.cells) {
+        for (std::size_t at = 0; at < rw.cells.size();) {
+            const std::uint32_t tag = get_u32(rw.cells, at);
+            prop::value v;
+            v.type = static_cast<std::uint16_t>(get_u32(rw.cells, at + 4) & 0xFFFF);
+            const std::uint32_t length = get_u32(rw.cells, at + 6);
+            v.data.assign(rw.cells.begin() + static_cast<std::ptrdiff_t>(at + 10),
+                          rw.cells.begin() + static_cast<std::ptrdiff_t>(at + 10 + length));
+            at += 10 + length;
             const column& c = *std::find_if(m_columns.begin(), m_columns.end(), [&](auto& x) { return x.tag == tag; });
             if (prop::is_fixed(v.type)) {
                 for (std::size_t i = 0; i < v.data.size() && i < c.cb; ++i) cellbytes[c.ib + i] = v.data[i];

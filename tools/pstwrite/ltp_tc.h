@@ -41,15 +41,18 @@ public:
     // Adds a row. Cells whose tag is not a column throw std::invalid_argument; LtpRowId is set from `row_id`.
     void add_row(std::uint32_t row_id, const std::vector<std::pair<std::uint32_t, prop::value>>& cells);
     std::size_t row_count() const { return m_rows.size(); }
+    void set_options(const tc_options& options) { m_options = options; }
     std::uint16_t row_size() const { return m_row_size; }
     const std::vector<column>& columns() const { return m_columns; }
 
+    // Throws std::length_error when the rows outnumber what the row index width can count (65,536 for 2 bytes).
     node_content build(nid_counter& nids) const;
 
 private:
+    // Cells packed as tag (4), type (2), length (4), bytes: a large table's rows stay small in memory.
     struct row {
         std::uint32_t id;
-        std::vector<std::pair<std::uint32_t, prop::value>> cells;
+        bytes cells;
     };
     format m_format;
     std::vector<column> m_columns;

@@ -23,6 +23,19 @@ constexpr std::uint32_t nid_name_map = 0x61;
 constexpr std::uint32_t msgflag_read = 0x01;
 constexpr std::uint32_t msgflag_hasattach = 0x10;
 
+heap_fault heap_fault_of(ltp_fault f) {
+    switch (f) {
+        case ltp_fault::heap_page_map_past_end:
+            return heap_fault::page_map_past_end;
+        case ltp_fault::heap_page_map_bad_count:
+            return heap_fault::page_map_bad_count;
+        case ltp_fault::heap_bad_signature:
+            return heap_fault::bad_signature;
+        default:
+            return heap_fault::none;
+    }
+}
+
 bool is_string(std::uint16_t type) {
     return type == prop::pt_string8 || type == prop::pt_unicode;
 }
@@ -142,9 +155,19 @@ std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, con
 }
 
 node_content encode_completed(const message_builder& m, const pc_builder& pc, store_context& ctx) {
-    node_content out = pc.build(ctx.nids);
+    node_content out;
+    if (m.fault() == ltp_fault::none || m.fault() == ltp_fault::table_row_size_zero) {
+        out = pc.build(ctx.nids);
+    } else {
+        pc_builder damaged = pc;
+        damaged.set_heap_fault(heap_fault_of(m.fault()));
+        out = damaged.build(ctx.nids);
+    }
+    tc_options zero_rows;
+    zero_rows.zero_row_size = m.fault() == ltp_fault::table_row_size_zero;
     if (!m.recipients().empty()) {
-        tc_builder t(ctx.fmt, column_set(table_kind::recipient, ctx.fmt));
+        tc_builder t(ctx.fmt, column_set(table_kind::recipient, ctx.fmt), zero_rows);
+        zero_rows.zero_row_size = false;
         std::uint32_t row = message_builder::first_recipient_row_id;
         for (const auto& r : m.recipients()) {
             bytes search_key = to_bytes("SMTP:");
@@ -157,12 +180,13 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
         out.subnodes.push_back(subnode{0x692, std::move(tc.data), std::move(tc.subnodes)});
     }
     if (!m.attachments().empty()) {
-        tc_builder t(ctx.fmt, column_set(table_kind::attachment, ctx.fmt));
+        tc_builder t(ctx.fmt, column_set(table_kind::attachment, ctx.fmt), zero_rows);
         for (const auto& a : m.attachments()) t.add_row(a.nid(), cells_from(a.properties(), t.columns()));
         node_content tc = t.build(ctx.nids);
         out.subnodes.push_back(subnode{0x671, std::move(tc.data), std::move(tc.subnodes)});
         for (const auto& a : m.attachments()) out.subnodes.push_back(encode_attachment(a, ctx));
     }
+    for (const auto& s : m.raw_subnodes()) out.subnodes.push_back(s);
     sort_subnodes(out.subnodes);
     return out;
 }
@@ -303,6 +327,10 @@ message_builder& folder_builder::add_message(std::string_view message_class) {
     return m_pending.emplace_back(*m_ctx, m_ctx->nids.next(0x04), message_class);
 }
 
+message_builder& folder_builder::add_associated_message(std::string_view message_class) {
+    return m_pending.emplace_back(*m_ctx, m_ctx->nids.next(0x08), message_class);
+}
+
 folder_builder& folder_builder::set(std::uint16_t id, prop::value v) {
     m_props.set(id, std::move(v));
     return *this;
@@ -351,6 +379,9 @@ name_map_builder& store_builder::names() {
 std::uint16_t store_builder::named_id(const named_property& name) {
     return m_ctx->names.id_of(name);
 }
+void store_builder::add_node(std::uint32_t nid, std::uint32_t parent_nid, const node_content& content) {
+    m_writer->add_node(nid, parent_nid, content.data, content.subnodes);
+}
 ndb_writer& store_builder::writer() {
     return *m_writer;
 }
@@ -369,14 +400,23 @@ bytes store_builder::entry_id(std::uint32_t nid) const {
 }
 
 void store_builder::write_messages(folder_builder& f, bool keep) {
-    const auto content_columns =
-        column_set(f.is_search_folder() ? table_kind::search_contents : table_kind::contents, m_ctx->fmt);
+    const format fm = m_ctx->fmt;
+    if (!f.m_contents) {
+        f.m_contents = std::make_unique<tc_builder>(
+            fm, column_set(f.is_search_folder() ? table_kind::search_contents : table_kind::contents, fm));
+        f.m_assoc = std::make_unique<tc_builder>(fm, column_set(table_kind::associated_contents, fm));
+    }
     for (; f.m_written < f.m_pending.size(); ++f.m_written) {
         const message_builder& m = f.m_pending[f.m_written];
-        const pc_builder pc = completed(m, m_ctx->fmt);
+        const pc_builder pc = completed(m, fm);
         node_content c = encode_completed(m, pc, *m_ctx);
         m_writer->add_node(m.nid(), f.nid(), c.data, c.subnodes);
-        f.m_rows.push_back({m.nid(), cells_from(pc, content_columns)});
+        if ((m.nid() & 0x1F) == 0x08) {
+            f.m_assoc->add_row(m.nid(), cells_from(pc, f.m_assoc->columns()));
+            ++f.m_assoc_count;
+            continue;
+        }
+        f.m_contents->add_row(m.nid(), cells_from(pc, f.m_contents->columns()));
         ++f.m_message_count;
         if ((static_cast<std::uint32_t>(i32_of(pc.find(0x0E07), 0)) & msgflag_read) == 0) ++f.m_unread_count;
     }
@@ -393,19 +433,23 @@ void store_builder::flush() {
 
 void store_builder::write_folder_tree(folder_builder& f) {
     const format fm = m_ctx->fmt;
+    if (!f.m_contents) write_messages(f, true);  // a folder the writes so far have not met
     auto& nids = m_ctx->nids;
     pc_builder pc = f.m_props;
     pc.set(0x3602, prop::i32(static_cast<std::int32_t>(f.m_message_count)));
     pc.set(0x3603, prop::i32(static_cast<std::int32_t>(f.m_unread_count)));
     pc.set(0x360A, prop::boolean(!f.m_folders.empty()));
+    pc.set(0x3617, prop::i32(static_cast<std::int32_t>(f.m_assoc_count)));  // associated content count
     node_content folder = pc.build(nids);
     m_writer->add_node(f.nid(), f.parent_nid(), folder.data, folder.subnodes);
 
     const std::uint32_t base = f.nid() & ~0x1Fu;
+    tc_options contents_options;
+    contents_options.heap = heap_fault_of(f.m_fault);
+    contents_options.zero_row_size = f.m_fault == ltp_fault::table_row_size_zero;
     if (f.is_search_folder()) {
-        tc_builder contents(fm, column_set(table_kind::search_contents, fm));
-        for (const auto& r : f.m_rows) contents.add_row(r.nid, r.cells);
-        node_content c = contents.build(nids);
+        f.m_contents->set_options(contents_options);
+        node_content c = f.m_contents->build(nids);
         m_writer->add_node(base | 0x10, 0, c.data, c.subnodes);
     } else {
         tc_builder hierarchy(fm, column_set(table_kind::hierarchy, fm));
@@ -420,14 +464,14 @@ void store_builder::write_folder_tree(folder_builder& f) {
         }
         node_content h = hierarchy.build(nids);
         m_writer->add_node(base | 0x0D, 0, h.data, h.subnodes);
-        tc_builder contents(fm, column_set(table_kind::contents, fm));
-        for (const auto& r : f.m_rows) contents.add_row(r.nid, r.cells);
-        node_content c = contents.build(nids);
+        f.m_contents->set_options(contents_options);
+        node_content c = f.m_contents->build(nids);
         m_writer->add_node(base | 0x0E, 0, c.data, c.subnodes);
-        node_content a = tc_builder(fm, column_set(table_kind::associated_contents, fm)).build(nids);
+        node_content a = f.m_assoc->build(nids);
         m_writer->add_node(base | 0x0F, 0, a.data, a.subnodes);
     }
-    f.m_rows.clear();
+    f.m_contents.reset();
+    f.m_assoc.reset();
     for (auto& child : f.m_folders) write_folder_tree(child);
 }
 

@@ -28,12 +28,17 @@
 #include "ltp_node.h"
 #include "ltp_pc.h"
 #include "ltp_property.h"
+#include "ltp_tc.h"
 #include "ndb_writer.h"
 
 namespace pstwrite {
 
 struct store_context;
 class message_builder;
+
+// Faults above the node layer, for the reader's failure tests: a damaged heap under an object's property or table
+// context, or a table whose TCINFO gives every row end (and so cbRow) as 0.
+enum class ltp_fault { none, heap_page_map_past_end, heap_page_map_bad_count, heap_bad_signature, table_row_size_zero };
 
 enum class recipient_kind { to = 1, cc = 2, bcc = 3 };
 
@@ -92,6 +97,19 @@ public:
     message_builder& set_rtf(std::string_view rtf, bool compress = true);  // PidTagRtfCompressed, LZFu or MELA
     message_builder& add_recipient(recipient r);
     attachment_builder& add_attachment();
+    // Adds a hand-made subnode (a bare heap, an odd table …) to this message's subnode list, as it is.
+    message_builder& add_raw_subnode(subnode s) {
+        m_raw.push_back(std::move(s));
+        return *this;
+    }
+    const std::vector<subnode>& raw_subnodes() const { return m_raw; }
+    // Heap faults hit the message's property context; table_row_size_zero hits its recipient table (or, without
+    // recipients, its attachment table).
+    message_builder& set_fault(ltp_fault f) {
+        m_fault = f;
+        return *this;
+    }
+    ltp_fault fault() const { return m_fault; }
 
     const pc_builder& properties() const { return m_props; }
     const std::vector<recipient>& recipients() const { return m_recipients; }
@@ -105,6 +123,8 @@ private:
     pc_builder m_props;
     std::vector<recipient> m_recipients;
     std::deque<attachment_builder> m_attachments;
+    std::vector<subnode> m_raw;
+    ltp_fault m_fault = ltp_fault::none;
 };
 
 class folder_builder {
@@ -119,25 +139,31 @@ public:
     folder_builder& add_folder(std::u16string name, std::string_view container_class = "IPF.Note");
     folder_builder& add_search_folder(std::u16string name);
     message_builder& add_message(std::string_view message_class = "IPM.Note");
+    // A folder-associated (FAI) message: nid type 8, listed in the folder's associated contents table.
+    message_builder& add_associated_message(std::string_view message_class = "IPM.Microsoft.FolderDesign.NamedView");
     folder_builder& set(std::uint16_t id, prop::value v);
+    // The fault hits the folder's contents table (its heap, or its row size).
+    folder_builder& set_fault(ltp_fault f) {
+        m_fault = f;
+        return *this;
+    }
 
     std::size_t message_count() const { return m_message_count; }
     const std::deque<folder_builder>& folders() const { return m_folders; }
 
 private:
     friend class store_builder;
-    struct contents_row {
-        std::uint32_t nid;
-        std::vector<std::pair<std::uint32_t, prop::value>> cells;
-    };
     store_context* m_ctx;  // never null
     std::uint32_t m_nid;
     std::uint32_t m_parent;
     pc_builder m_props;
     std::deque<folder_builder> m_folders;
-    std::deque<message_builder> m_pending;  // added and not dropped by flush()
-    std::size_t m_written = 0;              // how many of m_pending are already nodes
-    std::vector<contents_row> m_rows;       // one per written message
+    std::deque<message_builder> m_pending;   // added and not dropped by flush()
+    std::size_t m_written = 0;               // how many of m_pending are already nodes
+    std::unique_ptr<tc_builder> m_contents;  // a row per written message
+    std::unique_ptr<tc_builder> m_assoc;     // a row per written associated message
+    std::size_t m_assoc_count = 0;
+    ltp_fault m_fault = ltp_fault::none;
     std::size_t m_message_count = 0;
     std::size_t m_unread_count = 0;
 };
@@ -173,6 +199,8 @@ public:
     void flush();
     // The node writer, for tests that add nodes of their own (bare heaps, odd tables) to a real store.
     ndb_writer& writer();
+    // Adds a hand-made top-level node (for example a bare heap_builder's build()) to the file.
+    void add_node(std::uint32_t nid, std::uint32_t parent_nid, const node_content& content);
     nid_counter& nids();
 
     std::vector<std::byte> write_to_memory();  // memory mode

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ios>
+#include <optional>
 #include <span>
 
 #include <boost/iostreams/categories.hpp>

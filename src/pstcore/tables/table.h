@@ -4,13 +4,14 @@
 // iterators hold the table, which holds the file open. Every size and count from the file is checked before
 // use; the row count is bounded by the bytes that hold the rows. Not thread-safe.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <unordered_map>
-#include <variant>
 #include <vector>
 
 #include "pstcore/ndb/node.h"
@@ -94,7 +95,7 @@ private:
     std::shared_ptr<bth_node<row_id, T>> m_row_index;
     std::vector<column_description> m_columns;
     std::unordered_map<prop_id, std::size_t> m_column_by_id;
-    std::uint16_t m_offsets[4] = {};
+    std::array<std::uint16_t, 4> m_offsets{};  // rgib: ends of the 4-, 2- and 1-byte cells, end of the bitmap
     std::size_t m_row_size = 0;
     std::size_t m_row_count = 0;
     // The rows: in place in a heap item, or in the data blocks of a subnode.

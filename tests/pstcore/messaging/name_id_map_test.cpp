@@ -8,6 +8,9 @@
 #include "pstcore/ndb/exceptions.h"
 #include "pstcore/tables/ltp_fixture.h"
 #include "support/corpus.h"
+#ifdef MF_HAVE_PSTWRITE
+#include "pstwrite/store_builder.h"
+#endif
 
 namespace {
 
@@ -179,7 +182,7 @@ TEST_P(CorpusNameMap, StringNamesUsedByItemsResolve) {
     const auto db = pstcore::open_database(path.string());
     const pstcore::name_id_map map(db);
     EXPECT_EQ(map.get_bucket_count(), 251u);
-    EXPECT_EQ(map.get_prop_count(), manifest.get<std::uint64_t>("structure.named_property_count"));
+    EXPECT_EQ(map.get_prop_count(), std::stoull(manifest.get<std::string>("structure.named_property_count")));
     EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
     std::size_t resolved = 0;
     for (const auto& [key, item] : manifest.get_child("items")) {
@@ -219,3 +222,33 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CorpusNameMap, ::testing::ValuesIn(corpus_names
 });
 
 }  // namespace
+
+#ifdef MF_HAVE_PSTWRITE
+namespace {
+
+// A written store whose map has one bucket: every name and number collides, in both formats.
+TEST(WrittenNameMap, CollidingNamesInOneBucket) {
+    for (const auto fmt : {pstwrite::format::ansi, pstwrite::format::unicode}) {
+        pstwrite::store_options options;
+        options.name_map_buckets = 1;
+        pstwrite::store_builder store(fmt, pstwrite::crypt::permute, options);
+        auto& m = store.ipm_subtree().add_folder(u"Contacts", "IPF.Contact").add_message("IPM.Contact");
+        m.set_named({pstwrite::PS_PUBLIC_STRINGS, std::u16string(u"Keywords")}, pstwrite::prop::i32(1));
+        m.set_named({pstwrite::PS_PUBLIC_STRINGS, std::u16string(u"Keyword")}, pstwrite::prop::i32(2));
+        m.set_named({pstwrite::PSETID_Address, std::uint32_t{0x8022}}, pstwrite::prop::i32(3));
+        m.set_named({pstwrite::PS_INTERNET_HEADERS, std::u16string(u"content-type")}, pstwrite::prop::i32(4));
+        const auto nid = m.nid();
+        const auto db = pstcore::open_database(store.write_to_memory());
+        const pstcore::name_id_map map(db);
+        EXPECT_EQ(map.get_bucket_count(), 1u);
+        const pstcore::property_bag bag(db->lookup_node(nid));
+        EXPECT_EQ(bag.get_value_4(map.lookup(sets::ps_public_strings, L"Keywords")), 1u);
+        EXPECT_EQ(bag.get_value_4(map.lookup(sets::ps_public_strings, L"Keyword")), 2u);
+        EXPECT_EQ(bag.get_value_4(map.lookup(sets::psetid_address, 0x8022)), 3u);
+        EXPECT_EQ(bag.get_value_4(map.lookup(sets::ps_internet_headers, L"content-type")), 4u);
+        EXPECT_TRUE(not_found([&] { map.lookup(sets::ps_internet_headers, L"Content-Type"); }));
+    }
+}
+
+}  // namespace
+#endif

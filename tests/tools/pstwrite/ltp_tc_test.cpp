@@ -140,4 +140,13 @@ TEST(LtpTc, ZeroRowSizeFault) {
     EXPECT_NE(info.hnid_rows, 0u);
 }
 
+TEST(LtpTc, TwoByteRowIndexCountsAtMost65536Rows) {
+    pstwrite::tc_builder t(format::ansi, pstwrite::layout_columns({}));
+    for (std::uint32_t i = 0; i < 65536; ++i) t.add_row(i + 1, {});
+    pstwrite::nid_counter nids;
+    EXPECT_NO_THROW(t.build(nids));
+    t.add_row(70000, {});
+    EXPECT_THROW(t.build(nids), std::length_error);
+}
+
 }  // namespace

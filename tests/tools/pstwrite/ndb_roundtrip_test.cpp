@@ -126,6 +126,7 @@ TEST_P(xxblock_test, ReadsBackWholeAndAcrossTheXblockBoundary) {
     const auto ref = w.end_data(s);
     w.add_node(0x200024, 0x8082, pattern(10, 1), {{0x8025, pattern(20, 2), {{0x803F, ref}}}});
     const auto db = pstcore::open_database(w.finish_to_memory());
+    EXPECT_GE(w.where().bbt_root.level, 2);  // a three-level BBT on the way
     const auto n = db->lookup_node(0x200024).lookup(0x8025).lookup(0x803F);
     ASSERT_EQ(n.size(), size);
     EXPECT_EQ(read_all(n), data);

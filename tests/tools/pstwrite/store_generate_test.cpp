@@ -6,6 +6,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
+
+#include <unistd.h>
 
 #include "ltp_check.h"
 #include "pstcore/ndb/database.h"
@@ -18,6 +21,11 @@ namespace {
 
 using ltpcheck::bytes;
 using pstwrite::format;
+
+// A temporary file name no other test process uses at the same time (ctest runs tests in parallel).
+std::filesystem::path temp_file(const std::string& what) {
+    return std::filesystem::temp_directory_path() / ("mf_pstwrite_" + std::to_string(::getpid()) + "_" + what + ".pst");
+}
 
 bytes slurp(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -102,8 +110,8 @@ TEST_P(generate_test, SameSeedSameBytesAndEveryMessageReads) {
     o.attachments_per_message = 2;
     o.attachment_bytes = 9000;  // two blocks: an XBLOCK per attachment
     o.seed = 5;
-    const auto dir = std::filesystem::temp_directory_path();
-    const auto a = dir / "mf_pstwrite_generate_a.pst", b = dir / "mf_pstwrite_generate_b.pst";
+    const std::string tag = GetParam() == format::unicode ? "unicode" : "ansi";
+    const auto a = temp_file(tag + "_a"), b = temp_file(tag + "_b");
     pstwrite::generate(o, a);
     pstwrite::generate(o, b);
     const bytes first = slurp(a);
@@ -123,7 +131,7 @@ TEST_P(generate_test, SameSeedSameBytesAndEveryMessageReads) {
 INSTANTIATE_TEST_SUITE_P(Formats, generate_test, ::testing::Values(format::unicode, format::ansi));
 
 TEST(StoreDemo, FriendlyFoldersOpenAndRead) {
-    const auto path = std::filesystem::temp_directory_path() / "mf_pstwrite_demo.pst";
+    const auto path = temp_file("demo");
     pstwrite::write_demo(path);
     auto db = pstcore::open_database(slurp(path));
     std::filesystem::remove(path);

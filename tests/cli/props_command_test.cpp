@@ -1,0 +1,78 @@
+#include "cli/props_command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/corpus.h"
+
+namespace {
+
+struct run_result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+run_result run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = mailferry::RunPropsCommand(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::string store_path() {
+    return (mftest::corpus_dir() / "outlook-store.pst").string();
+}
+
+TEST(PropsCommand, MessageStoreByDefault) {
+    MF_REQUIRE_CORPUS();
+    const auto r = run({store_path()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "node 0x21: property bag, 16 properties");
+    EXPECT_NE(r.out.find("  0x3001 0x001F unicode: \"Outlook\"\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  0x35DF 0x0003 int32: 255\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  0x6633 0x000B boolean: true\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  0x0FF9 0x0102 binary: fa 5a 92 f2 30 e1 0d 4e a0 92 4c 31 ee 36 e9 cf (16 bytes)\n"),
+              std::string::npos);
+}
+
+TEST(PropsCommand, MessageInHexOrDecimal) {
+    MF_REQUIRE_CORPUS();
+    const auto hex = run({store_path(), "--nid", "0x200144"});
+    ASSERT_EQ(hex.status, 0) << hex.err;
+    EXPECT_NE(hex.out.find("  0x0039 0x0040 time: 2011-06-21T23:51:07Z\n"), std::string::npos);
+    EXPECT_NE(hex.out.find("  0x001A 0x001F unicode: \"IPM.Note\"\n"), std::string::npos);
+    // Long binaries stop after 64 bytes and give their length.
+    EXPECT_NE(hex.out.find(" ... (1623 bytes)\n"), std::string::npos);
+    EXPECT_EQ(run({"--nid", "2097476", store_path()}).out, hex.out);
+}
+
+TEST(PropsCommand, TableShowsColumnsThenRows) {
+    MF_REQUIRE_CORPUS();
+    const auto r = run({store_path(), "--nid", "0x122", "--table"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("invalid client_sig") != std::string::npos, true) << r.err;
+    const auto hierarchy = run({store_path(), "--table", "--nid", "0x12D"});
+    ASSERT_EQ(hierarchy.status, 0) << hierarchy.err;
+    EXPECT_EQ(hierarchy.out.substr(0, hierarchy.out.find(',')), "node 0x12D: table");
+    const auto columns = hierarchy.out.find("columns:\n");
+    const auto rows = hierarchy.out.find("rows:\n");
+    ASSERT_NE(columns, std::string::npos);
+    ASSERT_NE(rows, std::string::npos);
+    EXPECT_LT(columns, rows);
+    EXPECT_NE(hierarchy.out.find("row 0 (id 0x"), std::string::npos);
+}
+
+TEST(PropsCommand, BadArguments) {
+    EXPECT_EQ(run({}).status, 2);
+    EXPECT_EQ(run({"x.pst", "--nid", "0xZZ"}).status, 2);
+    EXPECT_EQ(run({"x.pst", "--bogus"}).status, 2);
+    const auto missing = run({"/nonexistent/file.pst"});
+    EXPECT_EQ(missing.status, 1);
+    MF_REQUIRE_CORPUS();
+    const auto no_node = run({store_path(), "--nid", "0x7FFFFFE1"});
+    EXPECT_EQ(no_node.status, 1);
+    EXPECT_EQ(no_node.err, "mailferry props: no node 0x7FFFFFE1 in " + store_path() + "\n");
+}
+
+}  // namespace
