@@ -62,6 +62,9 @@ public:
     attachment_builder& set_named(const named_property& name, prop::value v);
     // By value: 0x3701 binary, method 1, size and file names set.
     attachment_builder& set_data(std::u16string file_name, bytes data, std::u16string mime_type = u"");
+    // The same for data already written with store_builder::writer().begin_data()/end_data(): a 2 GB attachment
+    // never sits in memory.
+    attachment_builder& set_streamed_data(std::u16string file_name, data_ref data, std::u16string mime_type = u"");
     // An embedded message (method 5); returns the message to fill. Its nid lives in this attachment's subnodes.
     message_builder& set_embedded_message(std::string_view message_class = "IPM.Note");
     // An OLE object (method 6): the storage bytes in a subnode named by a PtypObject 0x3701.
