@@ -5,6 +5,7 @@
 
 #include "encoding/code_page_table.h"
 #include "platform/platform_string.h"
+#include "pstcore/ndb/exceptions.h"
 #include "session/message.h"
 #include "session/message_store.h"
 #include "session/pst_session.h"
@@ -29,7 +30,9 @@ MAPIFolder::MAPIFolder(const pstcore::folder& folder, MessageStore& ownerStore, 
     : _folderP(std::make_unique<pstcore::folder>(folder)),
       _ownerStore(&ownerStore),
       _parentFolder(parentFolder),
-      _hasOverrideName(overrideName.has_value()) {
+      _hasOverrideName(overrideName.has_value()),
+      _depth(parentFolder ? parentFolder->_depth + 1 : 0) {
+    if (_depth > kMaxFolderDepth) throw pstcore::database_corrupt("folders nested too deep");
     _defaultItemType = _hasOverrideName ? kStoreTopFolder : kMailFolder;
     _contentCount = _folderP->get_item_count();
     _folderP->get_property_bag().set_text_encoding(SessionEncoding());

@@ -30,6 +30,10 @@ enum FolderKind : std::int32_t {
     kTasksFolder = 7,
 };
 
+// Folders deeper than this below the store's top folder are refused: each wrapper keeps its whole path, and the
+// tree is walked recursively, so a damaged file must not nest folders without end.
+inline constexpr int kMaxFolderDepth = 200;
+
 // The kind a container class names ("IPF.Appointment" 2, "IPF.Contact" 3, "IPF.Journal" 4, "IPF.StickyNote" 6,
 // "IPF.Task" 7), compared whole and with case; any other class leaves `startingKind`.
 std::int32_t FolderKindForContainerClass(std::u16string_view containerClass, std::int32_t startingKind);
@@ -37,7 +41,8 @@ std::int32_t FolderKindForContainerClass(std::u16string_view containerClass, std
 class MAPIFolder {
 public:
     // initWithFolder:OwnerStore:ParentFolder:OverrideName:. Looks up the contents table now; its errors, and a
-    // name that cannot be decoded, propagate. `overrideName` marks the store's top folder.
+    // name that cannot be decoded, propagate. `overrideName` marks the store's top folder. Throws
+    // database_corrupt "folders nested too deep" more than kMaxFolderDepth levels below the top folder.
     MAPIFolder(const pstcore::folder& folder, MessageStore& ownerStore, MAPIFolder* parentFolder,
                std::optional<std::u16string> overrideName);
     ~MAPIFolder();
@@ -72,6 +77,7 @@ private:
     MessageStore* _ownerStore;  // owns this wrapper's ancestors; never null
     MAPIFolder* _parentFolder;  // owns this wrapper; null for the top folder
     bool _hasOverrideName = false;
+    int _depth = 0;
     std::int32_t _defaultItemType = kMailFolder;
     std::int64_t _contentCount = 0;
     std::u16string _folderName;

@@ -126,6 +126,27 @@ TEST_F(SessionTest, DamagedHierarchyShowsEachFolderOnce) {
     EXPECT_EQ(walk(session->GetRootStore().GetSubTreeFolder()).size(), 2u);
 }
 
+TEST_F(SessionTest, FoldersNestOnlySoDeep) {
+    pstwrite::store_builder builder(pstwrite::format::unicode, pstwrite::crypt::none);
+    pstwrite::folder_builder* level = &builder.ipm_subtree();
+    for (int depth = 1; depth <= mailferry::kMaxFolderDepth + 1; ++depth) level = &level->add_folder(u"f");
+    auto session = open(builder.write_to_memory());
+    MAPIFolder* folder = &session->GetRootStore().GetSubTreeFolder();
+    for (int depth = 1; depth <= mailferry::kMaxFolderDepth; ++depth) {
+        auto& subs = folder->GetFolders();
+        ASSERT_EQ(subs.size(), depth == 1 ? 2u : 1u) << depth;
+        folder = subs.back().get();
+    }
+    EXPECT_EQ(folder->fullFolderPath().size(),
+              std::u16string(u"Personal Folders").size() + 2 * mailferry::kMaxFolderDepth);
+    try {
+        folder->GetFolders();
+        FAIL() << "one level too deep";
+    } catch (const pstcore::database_corrupt& e) {
+        EXPECT_STREQ(e.what(), "folders nested too deep");
+    }
+}
+
 TEST_F(SessionTest, AFailingSubFolderKeepsTheOnesBeforeIt) {
     hand_store store;
     store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
