@@ -46,7 +46,8 @@ MAPIFolder::MAPIFolder(const pstcore::folder& folder, MessageStore& ownerStore, 
 MAPIFolder::~MAPIFolder() = default;
 
 const TextEncodingItem* MAPIFolder::SessionEncoding() const {
-    return find_text_encoding(_ownerStore->ownerSession()->pstDefaultCodePage());
+    const PSTSession* session = _ownerStore->ownerSession();
+    return session ? find_text_encoding(session->pstDefaultCodePage()) : nullptr;
 }
 
 std::vector<std::unique_ptr<MAPIFolder>>& MAPIFolder::GetFolders() {
@@ -64,7 +65,8 @@ std::unique_ptr<Message> MAPIFolder::QueryMessage() {
     if (_currentMsgItrP == _endMsgItrP) return nullptr;
     const pstcore::message_iterator row = _currentMsgItrP++;
     auto message = std::make_unique<pstcore::message>(*row);
-    return std::make_unique<Message>(std::move(message), _ownerStore->ownerSession()->shared_from_this());
+    PSTSession* session = _ownerStore->ownerSession();
+    return std::make_unique<Message>(std::move(message), session ? session->shared_from_this() : nullptr);
 }
 
 void MAPIFolder::ResetQuery() {

@@ -30,7 +30,7 @@ Message::Message(std::unique_ptr<pstcore::message> message, std::shared_ptr<PSTS
                  const std::string& timeZone)
     : _messageP(std::move(message)), _ownerSession(std::move(session)) {
     pstcore::property_bag& bag = _messageP->get_property_bag();
-    bag.set_text_encoding(find_text_encoding(_ownerSession->pstDefaultCodePage()));
+    bag.set_text_encoding(_ownerSession ? find_text_encoding(_ownerSession->pstDefaultCodePage()) : nullptr);
     // The size is optional in valid messages; the readers of messageSize take 0 as "unknown".
     if (bag.find_prop_type(pstcore::k_prop_message_size)) _messageSize = static_cast<std::uint32_t>(_messageP->size());
     if (bag.find_prop_type(pstcore::k_prop_sender_name))

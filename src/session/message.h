@@ -33,7 +33,8 @@ inline constexpr std::string_view kSentOnPattern = "EEEE, dd MMM yyyy hh:mm:ss a
 
 class Message {
 public:
-    // initWithMessage:Session:TimeZone:. `timeZone` is a zone id for sentOn ("" for the system's zone).
+    // initWithMessage:Session:TimeZone:. `timeZone` is a zone id for sentOn ("" for the system's zone). Without
+    // a session no code page is attached.
     // Reading the values may throw (a string that cannot be decoded, a floating-point date).
     Message(std::unique_ptr<pstcore::message> message, std::shared_ptr<PSTSession> session,
             const std::string& timeZone = "");

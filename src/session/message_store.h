@@ -1,7 +1,8 @@
 #pragma once
 // message_store.h: the store of a session — its top folder (the root folder's first normal sub-folder), the
 // store name and the wrapper of the top folder, made on first use. Owned by its PSTSession; the session
-// pointer is not owning and outlives the store. Not thread-safe.
+// pointer is not owning and outlives the store (a store without a session attaches no code page). Not
+// thread-safe.
 
 #include <memory>
 #include <string>
