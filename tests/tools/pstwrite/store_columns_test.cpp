@@ -1,0 +1,93 @@
+// The column sets were typed from notes; here they are compared with the template tables of a real Outlook store,
+// so a wrong tag, offset, width or bit cannot hide in both the writer and a reader written against it.
+#include <gtest/gtest.h>
+
+#include "ltp_check.h"
+#include "pstcore/ndb/database.h"
+#include "pstcore/ndb/node.h"
+#include "pstwrite/ltp_namemap.h"
+#include "pstwrite/store_columns.h"
+#include "support/corpus.h"
+
+namespace {
+
+ltpcheck::heap heap_of(const pstcore::node& n) {
+    ltpcheck::heap h;
+    for (std::size_t p = 0; p < n.get_page_count(); ++p) {
+        ltpcheck::bytes page(n.get_page_size(p));
+        n.read(page, p, 0);
+        h.pages.push_back(std::move(page));
+    }
+    return h;
+}
+
+TEST(StoreColumns, TemplatesMatchAnOutlookStore) {
+    MF_REQUIRE_CORPUS();
+    const auto path = mftest::corpus_dir() / "empty-store.pst";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no empty-store.pst";
+    auto db = pstcore::open_database(path.string());
+    const std::pair<std::uint32_t, pstwrite::table_kind> templates[] = {
+        {0x60D, pstwrite::table_kind::hierarchy},           {0x60E, pstwrite::table_kind::contents},
+        {0x60F, pstwrite::table_kind::associated_contents}, {0x610, pstwrite::table_kind::search_contents},
+        {0x671, pstwrite::table_kind::attachment},          {0x692, pstwrite::table_kind::recipient},
+        {0x62B, pstwrite::table_kind::receive_folder}};
+    for (const auto& [nid, kind] : templates) {
+        SCOPED_TRACE(nid);
+        auto real = ltpcheck::read_tcinfo(heap_of(db->lookup_node(nid))).columns;
+        auto ours = pstwrite::column_set(kind, pstwrite::format::unicode);
+        std::sort(real.begin(), real.end(), [](auto& a, auto& b) { return a.tag < b.tag; });
+        std::sort(ours.begin(), ours.end(), [](auto& a, auto& b) { return a.tag < b.tag; });
+        ASSERT_EQ(real.size(), ours.size());
+        for (std::size_t i = 0; i < ours.size(); ++i) {
+            EXPECT_EQ(real[i].tag, ours[i].tag);
+            EXPECT_EQ(real[i].ib, ours[i].ib);
+            EXPECT_EQ(real[i].cb, ours[i].cb);
+            EXPECT_EQ(real[i].ibit, ours[i].ibit);
+        }
+    }
+}
+
+// The name map's hash (the LID, or the CRC of the UTF-16LE name) and bucket rule, checked on a real map: every
+// entry of the entry stream has a hash entry in the bucket the rule names.
+TEST(StoreColumns, NameHashesLandInOutlooksBuckets) {
+    MF_REQUIRE_CORPUS();
+    const auto path = mftest::corpus_dir() / "empty-store.pst";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no empty-store.pst";
+    auto db = pstcore::open_database(path.string());
+    const auto node = db->lookup_node(0x61);
+    const auto h = heap_of(node);
+    const auto props = ltpcheck::read_pc(h);
+    auto value = [&](std::uint16_t id) {
+        const auto hnid = props.at(id).hnid;
+        if ((hnid & 0x1F) == 0) return h.item(hnid);
+        auto sub = node.lookup(hnid);
+        ltpcheck::bytes b(sub.size());
+        sub.read(b, 0);
+        return b;
+    };
+    const std::uint32_t buckets = props.at(0x0001).hnid;
+    const auto entries = value(0x0003), strings = value(0x0004);
+    std::size_t strings_checked = 0;
+    for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
+        const auto id = static_cast<std::uint32_t>(ltpcheck::le(entries, at, 4));
+        const auto word = static_cast<std::uint32_t>(ltpcheck::le(entries, at + 4, 2));
+        pstwrite::named_property name{pstwrite::PS_MAPI, id};
+        if (word & 1) {
+            const auto length = ltpcheck::le(strings, id, 4);
+            std::u16string text;
+            for (std::size_t k = 0; k < length; k += 2)
+                text.push_back(static_cast<char16_t>(ltpcheck::le(strings, id + 4 + k, 2)));
+            name.name = text;
+            ++strings_checked;
+        }
+        const std::uint32_t hash = pstwrite::name_map_builder::hash_of(name);
+        const auto bucket = value(static_cast<std::uint16_t>(0x1000 + (hash ^ word) % buckets));
+        bool found = false;
+        for (std::size_t b = 0; b + 8 <= bucket.size(); b += 8)
+            found |= ltpcheck::le(bucket, b, 4) == hash && ltpcheck::le(bucket, b + 4, 2) == word;
+        EXPECT_TRUE(found) << "entry " << at / 8;
+    }
+    EXPECT_GT(strings_checked, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// The generator, the demo store and the calendar helpers: files open in the reader's node database, every message
+// the folder tables list reads with all its subnodes, and a seed always gives the same bytes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include <unistd.h>
+
+#include "ltp_check.h"
+#include "pstcore/ndb/database.h"
+#include "pstcore/ndb/node.h"
+#include "pstwrite/demo.h"
+#include "pstwrite/generate.h"
+#include "pstwrite/store_items.h"
+
+namespace {
+
+using ltpcheck::bytes;
+using pstwrite::format;
+
+// A temporary file name no other test process uses at the same time (ctest runs tests in parallel).
+std::filesystem::path temp_file(const std::string& what) {
+    return std::filesystem::temp_directory_path() / ("mf_pstwrite_" + std::to_string(::getpid()) + "_" + what + ".pst");
+}
+
+bytes slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::vector<char> c((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes b(c.size());
+    std::memcpy(b.data(), c.data(), c.size());
+    return b;
+}
+
+ltpcheck::heap heap_of(const pstcore::node& n) {
+    ltpcheck::heap h;
+    for (std::size_t p = 0; p < n.get_page_count(); ++p) {
+        bytes page(n.get_page_size(p));
+        n.read(page, p, 0);
+        h.pages.push_back(std::move(page));
+    }
+    return h;
+}
+
+// Row ids of a table node, through its row index.
+std::vector<std::uint32_t> row_ids(const pstcore::node& n) {
+    const auto h = heap_of(n);
+    std::vector<std::uint32_t> ids;
+    for (const auto& [id, rec] : ltpcheck::read_bth(h, ltpcheck::read_tcinfo(h).hid_row_index).records)
+        ids.push_back(static_cast<std::uint32_t>(id));
+    return ids;
+}
+
+bytes pc_string(const pstcore::node& n, std::uint16_t id) {
+    const auto h = heap_of(n);
+    const auto r = ltpcheck::read_pc(h).at(id);
+    return r.hnid == 0 ? bytes{} : h.item(r.hnid);
+}
+
+struct walk_result {
+    std::size_t folders = 0, messages = 0, subnodes = 0;
+};
+
+// Follows hierarchy tables from the IPM subtree and contents tables to every message, reading every subnode.
+walk_result walk_store(pstcore::db_context& db) {
+    walk_result w;
+    std::function<void(const pstcore::node&)> read_tree = [&](const pstcore::node& n) {
+        bytes all(n.size());
+        EXPECT_EQ(n.read(all, 0), all.size());
+        ltpcheck::read_pc(heap_of(n)).size();
+        for (const auto& s : n.subnodes()) {
+            ++w.subnodes;
+            auto child = n.lookup(s.id);
+            bytes data(child.size());
+            EXPECT_EQ(child.read(data, 0), data.size());
+            for (const auto& g : child.subnodes()) {
+                ++w.subnodes;
+                auto grandchild = child.lookup(g.id);
+                bytes d2(grandchild.size());
+                EXPECT_EQ(grandchild.read(d2, 0), d2.size());
+            }
+        }
+    };
+    std::function<void(std::uint32_t)> folder = [&](std::uint32_t nid) {
+        ++w.folders;
+        for (auto child : row_ids(db.lookup_node((nid & ~0x1Fu) | 0x0D))) folder(child);
+        for (auto m : row_ids(db.lookup_node((nid & ~0x1Fu) | 0x0E))) {
+            ++w.messages;
+            auto node = db.lookup_node(m);
+            EXPECT_EQ(node.get_parent_id(), nid);
+            read_tree(node);
+        }
+    };
+    folder(0x8022);
+    return w;
+}
+
+class generate_test : public ::testing::TestWithParam<format> {};
+
+TEST_P(generate_test, SameSeedSameBytesAndEveryMessageReads) {
+    pstwrite::generate_options o;
+    o.fmt = GetParam();
+    o.enc = pstwrite::crypt::cyclic;
+    o.folders = 2;
+    o.messages = 30;
+    o.body_bytes = 700;
+    o.attachments_per_message = 2;
+    o.attachment_bytes = 9000;  // two blocks: an XBLOCK per attachment
+    o.seed = 5;
+    const std::string tag = GetParam() == format::unicode ? "unicode" : "ansi";
+    const auto a = temp_file(tag + "_a"), b = temp_file(tag + "_b");
+    pstwrite::generate(o, a);
+    pstwrite::generate(o, b);
+    const bytes first = slurp(a);
+    EXPECT_EQ(first, slurp(b));
+    auto db = pstcore::open_database(first);
+    const auto w = walk_store(*db);
+    EXPECT_EQ(w.folders, 1u + 1 + 2 + 2);      // IPM subtree, Deleted Items, two mail folders, contacts, calendar
+    EXPECT_EQ(w.messages, 30u + 5 + 5);        // mail, then at least five contacts and five appointments
+    EXPECT_GE(w.subnodes, 30u * (2 + 2 * 2));  // tables, attachments and their data
+    o.seed = 6;
+    pstwrite::generate(o, b);
+    EXPECT_NE(first, slurp(b));
+    std::filesystem::remove(a);
+    std::filesystem::remove(b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, generate_test, ::testing::Values(format::unicode, format::ansi));
+
+TEST(StoreGenerate, LargeAttachmentsAreStreamed) {
+    pstwrite::generate_options o;
+    o.messages = 2;
+    o.attachments_per_message = 1;
+    o.attachment_bytes = 300 * 1024;  // above the streaming threshold
+    const auto path = temp_file("streamed");
+    pstwrite::generate(o, path);
+    auto db = pstcore::open_database(slurp(path));
+    std::filesystem::remove(path);
+    const auto w = walk_store(*db);
+    EXPECT_EQ(w.messages, 2u + 5 + 5);
+    const auto first = db->lookup_node(0x200024);
+    std::size_t big = 0;
+    for (const auto& s : first.subnodes())
+        if ((s.id & 0x1F) == 0x05)
+            for (const auto& g : first.lookup(s.id).subnodes())
+                big = std::max<std::size_t>(big, first.lookup(s.id).lookup(g.id).size());
+    EXPECT_EQ(big, 300u * 1024);
+}
+
+TEST(StoreDemo, FriendlyFoldersOpenAndRead) {
+    const auto path = temp_file("demo");
+    pstwrite::write_demo(path);
+    auto db = pstcore::open_database(slurp(path));
+    std::filesystem::remove(path);
+    const auto w = walk_store(*db);
+    EXPECT_EQ(w.folders, 7u);  // subtree, Deleted Items, Inbox, Projects, Sent Items, Contacts, Calendar
+    EXPECT_EQ(w.messages, 6u + 4 + 3);
+    std::vector<bytes> names;
+    for (auto nid : row_ids(db->lookup_node(0x802D))) names.push_back(pc_string(db->lookup_node(nid), 0x3001));
+    EXPECT_NE(std::find(names.begin(), names.end(), ltpcheck::u16_bytes(u"Inbox")), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), ltpcheck::u16_bytes(u"Calendar")), names.end());
+}
+
+TEST(StoreItems, WeeklyRecurrenceBlob) {
+    // Monday 2024-03-04 09:00-10:00, every week, no end. StartDate 0x0D441800 = 222566400 minutes since 1601.
+    const auto blob =
+        pstwrite::weekly_recurrence(pstwrite::filetime(2024, 3, 4, 9), pstwrite::filetime(2024, 3, 4, 10));
+    EXPECT_EQ(blob, ltpcheck::hex("0430 0430 0B20 0100 0000 C0210000 01000000 00000000 02000000"
+                                  "23200000 0A000000 00000000 00000000 00000000 0018440D DF80E95A"
+                                  "06300000 09300000 1C020000 58020000 0000 00000000 00000000"));
+}
+
+TEST(StoreItems, FiletimeOfKnownDates) {
+    EXPECT_EQ(pstwrite::filetime(1601, 1, 1), 0u);
+    EXPECT_EQ(pstwrite::filetime(1970, 1, 1), 116444736000000000ull);  // the Unix epoch as a FILETIME
+}
+
+}  // namespace
