@@ -13,6 +13,11 @@
 //   auto& msg = inbox.add_message("IPM.Note");
 //   msg.set(0x0037, pstwrite::prop::unicode(u"Hello"));
 //   auto bytes = store.write_to_memory();
+//
+// For structures real files lack, build them with the lower levels — heap_builder (ltp_heap.h, any page count),
+// write_bth (ltp_bth.h, index levels on demand), pc_builder, tc_builder (row-index width, matrix in a subnode),
+// name_map_builder (a bucket count that makes names collide) — and place them with add_node() or
+// message_builder::add_raw_subnode(). Heap and table faults are set with set_fault() on a message or folder.
 
 #include <cstdint>
 #include <deque>
