@@ -66,7 +66,8 @@ std::unique_ptr<Message> MAPIFolder::QueryMessage() {
     const pstcore::message_iterator row = _currentMsgItrP++;
     auto message = std::make_unique<pstcore::message>(*row);
     PSTSession* session = _ownerStore->ownerSession();
-    return std::make_unique<Message>(std::move(message), session ? session->shared_from_this() : nullptr);
+    if (!session) return std::make_unique<Message>(std::move(message), nullptr, time_zone::system());
+    return std::make_unique<Message>(std::move(message), session->shared_from_this(), session->SystemTimeZone());
 }
 
 void MAPIFolder::ResetQuery() {

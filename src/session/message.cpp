@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "encoding/code_page_table.h"
-#include "platform/date_format.h"
 #include "platform/platform_string.h"
 #include "pstcore/messaging/messaging_format.h"
 #include "session/pst_session.h"
@@ -27,7 +26,7 @@ std::int32_t MessageClassForName(std::u16string_view messageClass) {
 }
 
 Message::Message(std::unique_ptr<pstcore::message> message, std::shared_ptr<PSTSession> session,
-                 const std::string& timeZone)
+                 const time_zone& timeZone)
     : _messageP(std::move(message)), _ownerSession(std::move(session)) {
     pstcore::property_bag& bag = _messageP->get_property_bag();
     bag.set_text_encoding(_ownerSession ? find_text_encoding(_ownerSession->pstDefaultCodePage()) : nullptr);
@@ -40,7 +39,16 @@ Message::Message(std::unique_ptr<pstcore::message> message, std::shared_ptr<PSTS
     if (_messageClass == kAppointmentMessage || _messageClass == kNoteMessage) {
         std::optional<std::int64_t> sent = _messageP->get_time(pstcore::k_prop_client_submit_time);
         if (!sent) sent = _messageP->get_time(pstcore::k_prop_delivery_time);
-        if (sent) _sentOn = platform::format_date(*sent, kSentOnPattern, timeZone);
+        if (sent) {
+            std::string text;
+            if (_ownerSession) {
+                _ownerSession->DateFormatter().format(*sent, kSentOnPattern, timeZone, text);
+            } else {
+                date_formatter formatter;
+                formatter.format(*sent, kSentOnPattern, timeZone, text);
+            }
+            _sentOn.assign(text.begin(), text.end());  // the formatter gives ASCII or nothing
+        }
     }
     if (_messageP->has_subject()) _subject = platform::stringWithWString(_messageP->get_subject());
     if (bag.find_prop_type(pstcore::k_prop_message_flags))

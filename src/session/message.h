@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "encoding/dates.h"
 #include "pstcore/messaging/message.h"
 
 namespace mailferry {
@@ -33,11 +34,10 @@ inline constexpr std::string_view kSentOnPattern = "EEEE, dd MMM yyyy hh:mm:ss a
 
 class Message {
 public:
-    // initWithMessage:Session:TimeZone:. `timeZone` is a zone id for sentOn ("" for the system's zone). Without
-    // a session no code page is attached.
+    // initWithMessage:Session:TimeZone:. sentOn is formatted in `timeZone` with the session's date formatter.
+    // Without a session no code page is attached.
     // Reading the values may throw (a string that cannot be decoded, a floating-point date).
-    Message(std::unique_ptr<pstcore::message> message, std::shared_ptr<PSTSession> session,
-            const std::string& timeZone = "");
+    Message(std::unique_ptr<pstcore::message> message, std::shared_ptr<PSTSession> session, const time_zone& timeZone);
 
     pstcore::message& GetMessage() { return *_messageP; }
     const std::shared_ptr<PSTSession>& ownerSession() const { return _ownerSession; }

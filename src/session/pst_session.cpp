@@ -42,6 +42,11 @@ void PSTSession::InvalidateCodePage() {
     store.SetStoreName(platform::stringWithWString(_pstSession->get_name()));
 }
 
+date_formatter& PSTSession::DateFormatter() {
+    if (!_dateFormatter) _dateFormatter = std::make_unique<date_formatter>();
+    return *_dateFormatter;
+}
+
 void PSTSession::SetPstDefaultCodePage(std::int32_t pstDefaultCodePage) {
     _pstDefaultCodePage = pstDefaultCodePage;
     // A copy, because an observer may add or remove observers.

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "encoding/dates.h"
 #include "platform/settings_store.h"
 #include "pstcore/messaging/pst.h"
 
@@ -45,6 +46,11 @@ public:
     // Stores the code page, then notifies the observers of "pstDefaultCodePage" (the session's own first).
     void SetPstDefaultCodePage(std::int32_t pstDefaultCodePage);
 
+    // The zone the session's messages show their dates in: the system's, taken when the file was opened.
+    const time_zone& SystemTimeZone() const { return _systemTimeZone; }
+    // One formatter for the session's messages, made on first use.
+    date_formatter& DateFormatter();
+
     // Observers of "pstDefaultCodePage"; they live until removed or until the session is destroyed.
     std::size_t AddObserver(ChangeObserver observer);
     void RemoveObserver(std::size_t id);
@@ -55,6 +61,8 @@ private:
     bool _isUnicodePST = false;
     std::int32_t _pstDefaultCodePage = 0;
     std::unique_ptr<MessageStore> _rootStore;
+    time_zone _systemTimeZone = time_zone::system();
+    std::unique_ptr<date_formatter> _dateFormatter;
     std::map<std::size_t, ChangeObserver> _observers;
     std::size_t _nextObserver = 1;
 };

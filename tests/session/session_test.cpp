@@ -282,6 +282,23 @@ TEST_F(SessionTest, MessageValues) {
     EXPECT_EQ(folder.QueryMessage(), nullptr);
 }
 
+TEST_F(SessionTest, SentOnFollowsTheZoneGiven) {
+    pstwrite::store_builder builder(pstwrite::format::unicode, pstwrite::crypt::permute);
+    builder.ipm_subtree().add_folder(u"Inbox").add_message().set(
+        0x0039, prop::time(116444736000000000ULL + 1308700267ULL * 10000000ULL));
+    auto session = open(builder.write_to_memory());
+    auto queried = session->GetRootStore().GetSubTreeFolder().GetFolders()[1]->QueryMessage();
+    ASSERT_TRUE(queried);
+    EXPECT_EQ(queried->sentOn(), u"Tuesday, 21 Jun 2011 11:51:07 PM") << "the system zone, UTC here";
+    for (const auto& [zone, text] :
+         std::vector<std::pair<std::string, std::u16string>>{{"America/New_York", u"Tuesday, 21 Jun 2011 07:51:07 PM"},
+                                                             {"Asia/Tokyo", u"Wednesday, 22 Jun 2011 08:51:07 AM"}}) {
+        mailferry::Message message(std::make_unique<pstcore::message>(queried->GetMessage()), session,
+                                   *mailferry::time_zone::named(zone));
+        EXPECT_EQ(message.sentOn(), text) << zone;
+    }
+}
+
 TEST_F(SessionTest, AMessageKeepsItsSessionAndTheFileOpen) {
     pstwrite::store_builder builder(pstwrite::format::unicode, pstwrite::crypt::permute);
     builder.ipm_subtree().add_folder(u"Inbox").add_message().set_subject(u"kept");
