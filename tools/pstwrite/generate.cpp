@@ -64,6 +64,15 @@ struct pools {
         }
         return out;
     }
+    // The same bytes as slice_binary, appended straight to a data stream in the file.
+    void stream_binary(random& r, std::uint64_t n, data_stream& out) const {
+        for (std::uint64_t done = 0; done < n;) {
+            const std::size_t at = r.below(binary.size());
+            const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(n - done, binary.size() - at));
+            out.append(std::span<const std::byte>(binary).subspan(at, take));
+            done += take;
+        }
+    }
     bytes slice_binary(random& r, std::size_t n) const {
         bytes out;
         out.reserve(n);
@@ -110,7 +119,11 @@ std::string html_of(std::string_view text) {
     return html.append("</p></body></html>");
 }
 
-void add_mail(folder_builder& folder, std::uint64_t index, const generate_options& o, random& r, const pools& p) {
+// Attachments larger than this go to the file as they are made instead of through memory.
+constexpr std::uint64_t stream_threshold = 256 * 1024;
+
+void add_mail(store_builder& store, folder_builder& folder, std::uint64_t index, const generate_options& o, random& r,
+              const pools& p) {
     auto& m = folder.add_message("IPM.Note");
     m.set_subject(subject(r));
     std::u16string from_email;
@@ -147,7 +160,13 @@ void add_mail(folder_builder& folder, std::uint64_t index, const generate_option
     for (std::uint32_t a = 0; a < o.attachments_per_message; ++a) {
         const std::u16string name = widen(std::string(words[r.below(words.size())]) + "-" + std::to_string(a + 1)) +
                                     std::u16string(extensions[r.below(extensions.size())]);
-        m.add_attachment().set_data(name, p.slice_binary(r, o.attachment_bytes), u"application/octet-stream");
+        if (o.attachment_bytes > stream_threshold) {
+            data_stream stream = store.writer().begin_data();
+            p.stream_binary(r, o.attachment_bytes, stream);
+            m.add_attachment().set_streamed_data(name, store.writer().end_data(stream), u"application/octet-stream");
+        } else {
+            m.add_attachment().set_data(name, p.slice_binary(r, o.attachment_bytes), u"application/octet-stream");
+        }
     }
 }
 
@@ -172,7 +191,7 @@ void generate(const generate_options& o, const std::filesystem::path& out) {
     auto& calendar = store.ipm_subtree().add_folder(u"Calendar", "IPF.Appointment");
 
     for (std::uint64_t i = 0; i < o.messages; ++i) {
-        add_mail(*mail[i % mail.size()], i, o, r, p);
+        add_mail(store, *mail[i % mail.size()], i, o, r, p);
         store.flush();  // the message becomes nodes now; only its contents-table row stays in memory
     }
     const std::uint64_t extras = std::clamp<std::uint64_t>(o.messages / 10, 5, 50000);

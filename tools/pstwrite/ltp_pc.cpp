@@ -43,6 +43,15 @@ node_content pc_builder::build(nid_counter& nids) const {
         put_u32(r.data, hnid);
         records.push_back(std::move(r));
     }
+    for (const auto& [id, streamed] : m_streamed) {
+        const std::uint32_t nid = nids.next(ltp::nid_type_ltp);
+        out.subnodes.emplace_back(nid, streamed.second);
+        bth_record r;
+        r.key = id;
+        put_u16(r.data, streamed.first);
+        put_u32(r.data, nid);
+        records.push_back(std::move(r));
+    }
     write_bth(heap, std::move(records), {.key_size = 2, .data_size = 6, .max_per_item = 0, .header_hid = header});
     out.data = heap.build();
     return out;

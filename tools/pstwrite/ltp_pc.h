@@ -17,11 +17,22 @@ class pc_builder {
 public:
     explicit pc_builder(format f) : m_format(f) {}
 
-    void set(std::uint16_t id, prop::value v) { m_values[id] = std::move(v); }
-    void remove(std::uint16_t id) { m_values.erase(id); }
+    void set(std::uint16_t id, prop::value v) {
+        m_streamed.erase(id);
+        m_values[id] = std::move(v);
+    }
+    // A value whose bytes are already in the file (ndb_writer::begin_data … end_data): it becomes a subnode.
+    void set_streamed(std::uint16_t id, std::uint16_t type, data_ref ref) {
+        m_values.erase(id);
+        m_streamed[id] = {type, ref};
+    }
+    void remove(std::uint16_t id) {
+        m_values.erase(id);
+        m_streamed.erase(id);
+    }
     bool has(std::uint16_t id) const { return m_values.contains(id); }
     const prop::value* find(std::uint16_t id) const;
-    const std::map<std::uint16_t, prop::value>& values() const { return m_values; }
+    const std::map<std::uint16_t, prop::value>& values() const { return m_values; }  // streamed ones excluded
 
     // Values longer than this go to a subnode (default: longer than one heap item).
     void set_subnode_threshold(std::size_t bytes) { m_threshold = bytes; }
@@ -33,6 +44,7 @@ public:
 private:
     format m_format;
     std::map<std::uint16_t, prop::value> m_values;
+    std::map<std::uint16_t, std::pair<std::uint16_t, data_ref>> m_streamed;
     std::size_t m_threshold = ltp::max_heap_item;
     heap_fault m_fault = heap_fault::none;
 };

@@ -40,7 +40,8 @@ tc_builder::tc_builder(format f, std::vector<column> columns, tc_options options
 }
 
 void tc_builder::add_row(std::uint32_t row_id, const std::vector<std::pair<std::uint32_t, prop::value>>& cells) {
-    for (const auto& [tag, v] : cells) {
+    for (const auto& cell : cells) {
+        const std::uint32_t tag = cell.first;
         auto it = std::find_if(m_columns.begin(), m_columns.end(), [&](const column& c) { return c.tag == tag; });
         if (it == m_columns.end()) throw std::invalid_argument("cell for a column the table lacks");
     }

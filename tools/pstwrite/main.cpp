@@ -3,6 +3,7 @@
 //   pstwrite generate [--format unicode|ansi] [--crypt none|permute|cyclic] [--folders F] [--messages N]
 //                     [--body-bytes B] [--attachments-per-message A] [--attachment-bytes S] [--seed K] OUT.pst
 //   pstwrite damage --fault NAME IN.pst OUT.pst
+//   pstwrite demo OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
 
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "pstwrite/damage.h"
+#include "pstwrite/demo.h"
 #include "pstwrite/file_layout.h"
 #include "pstwrite/generate.h"
 #include "pstwrite/ndb_writer.h"
@@ -36,6 +38,7 @@ void print_usage() {
         "                         [--messages N] [--body-bytes B] [--attachments-per-message A]\n"
         "                         [--attachment-bytes S] [--seed K] OUT.pst\n"
         "       pstwrite damage --fault NAME IN.pst OUT.pst\n"
+        "       pstwrite demo OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
     for (auto name : pstwrite::fault_names()) std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
@@ -172,42 +175,6 @@ int run_damage(const std::vector<std::string_view>& args) {
 
 }  // namespace
 
-#ifndef MF_PSTWRITE_HAVE_GENERATE
-// STUB until generate.cpp lands: node-level content only (no store, folders or messaging structures), so the
-// file is a valid node database but not a readable mail store. Used to time the node writer.
-void pstwrite::generate(const generate_options& o, const std::filesystem::path& out) {
-    ndb_writer w(o.fmt, o.enc, out);
-    w.set_node_layout(false);
-    std::vector<std::byte> body(o.body_bytes);
-    std::uint64_t x = o.seed * 6364136223846793005ull + 1442695040888963407ull;
-    auto fill = [&x](std::span<std::byte> bytes) {
-        for (auto& b : bytes) {
-            x = x * 6364136223846793005ull + 1442695040888963407ull;
-            b = static_cast<std::byte>(x >> 56);
-        }
-    };
-    std::vector<std::byte> chunk(1 << 20);
-    for (std::uint64_t m = 0; m < o.messages; ++m) {
-        fill(body);
-        std::vector<subnode> attachments;
-        for (std::uint32_t a = 0; a < o.attachments_per_message; ++a) {
-            auto s = w.begin_data();
-            for (std::uint64_t left = o.attachment_bytes; left > 0;) {
-                const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-                fill(std::span(chunk).first(n));
-                s.append(std::span(chunk).first(n));
-                left -= n;
-            }
-            attachments.emplace_back(((0x401 + a) << 5) | 0x05, std::vector<std::byte>(),
-                                     std::vector<subnode>{{0x3F, w.end_data(s)}});
-        }
-        const auto nid = static_cast<std::uint32_t>(((0x10001 + m) << 5) | 0x04);
-        const auto folder = static_cast<std::uint32_t>(((0x401 + m % o.folders) << 5) | 0x02);
-        w.add_node(nid, folder, body, attachments);
-    }
-    w.finish();
-}
-#endif
 
 int main(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
@@ -222,6 +189,11 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (command == "damage") return run_damage(args);
+        if (command == "demo") {
+            if (args.size() != 1) throw usage_error{"demo needs one output file"};
+            pstwrite::write_demo(std::filesystem::path(args[0]));
+            return 0;
+        }
         throw usage_error{"unknown command " + std::string(command)};
     } catch (const usage_error& e) {
         std::fprintf(stderr, "pstwrite: %s\n", e.message.c_str());

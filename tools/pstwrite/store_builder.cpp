@@ -227,6 +227,14 @@ attachment_builder& attachment_builder::set_data(std::u16string file_name, bytes
     return *this;
 }
 
+attachment_builder& attachment_builder::set_streamed_data(std::u16string file_name, data_ref data,
+                                                          std::u16string mime_type) {
+    set_data(std::move(file_name), {}, std::move(mime_type));
+    set(0x0E20, prop::i32(static_cast<std::int32_t>(std::min<std::uint64_t>(data.size, 0x7FFFFFFF))));
+    m_props.set_streamed(0x3701, prop::pt_binary, data);
+    return *this;
+}
+
 message_builder& attachment_builder::set_embedded_message(std::string_view message_class) {
     set(0x3705, prop::i32(static_cast<std::int32_t>(attach_method::embedded)));
     m_embedded = std::make_unique<message_builder>(*m_ctx, m_ctx->nids.next(0x04), message_class);

@@ -13,6 +13,11 @@
 //   auto& msg = inbox.add_message("IPM.Note");
 //   msg.set(0x0037, pstwrite::prop::unicode(u"Hello"));
 //   auto bytes = store.write_to_memory();
+//
+// For structures real files lack, build them with the lower levels — heap_builder (ltp_heap.h, any page count),
+// write_bth (ltp_bth.h, index levels on demand), pc_builder, tc_builder (row-index width, matrix in a subnode),
+// name_map_builder (a bucket count that makes names collide) — and place them with add_node() or
+// message_builder::add_raw_subnode(). Heap and table faults are set with set_fault() on a message or folder.
 
 #include <cstdint>
 #include <deque>
@@ -62,6 +67,9 @@ public:
     attachment_builder& set_named(const named_property& name, prop::value v);
     // By value: 0x3701 binary, method 1, size and file names set.
     attachment_builder& set_data(std::u16string file_name, bytes data, std::u16string mime_type = u"");
+    // The same for data already written with store_builder::writer().begin_data()/end_data(): a 2 GB attachment
+    // never sits in memory.
+    attachment_builder& set_streamed_data(std::u16string file_name, data_ref data, std::u16string mime_type = u"");
     // An embedded message (method 5); returns the message to fill. Its nid lives in this attachment's subnodes.
     message_builder& set_embedded_message(std::string_view message_class = "IPM.Note");
     // An OLE object (method 6): the storage bytes in a subnode named by a PtypObject 0x3701.

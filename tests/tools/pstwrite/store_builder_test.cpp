@@ -378,4 +378,21 @@ TEST(StoreBuilder, HandMadeNodesAndSubnodesSitBesideTheStore) {
     EXPECT_EQ(rows.at(42).at(0x0E080003), ltpcheck::hex("09000000"));
 }
 
+TEST(StoreBuilder, StreamedAttachmentNeverPassesThroughTheBuilder) {
+    pstwrite::store_builder store(format::unicode, crypt::cyclic);
+    auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
+    const bytes data = pattern(3 * 10000 + 7, 4);
+    auto stream = store.writer().begin_data();
+    for (std::size_t at = 0; at < data.size(); at += 10000)
+        stream.append(std::span<const std::byte>(data).subspan(at, std::min<std::size_t>(10000, data.size() - at)));
+    auto& att = msg.add_attachment().set_streamed_data(u"stream.bin", store.writer().end_data(stream));
+    auto db = pstcore::open_database(store.write_to_memory());
+    object a(db->lookup_node(msg.nid()).lookup(att.nid()));
+    EXPECT_EQ(a.value(0x3701), data);
+    EXPECT_EQ(a.props.at(0x3701).type, 0x0102);
+    EXPECT_EQ(a.i32(0x0E20), data.size());
+    const auto rows = rows_of(db->lookup_node(msg.nid()).lookup(0x671));
+    EXPECT_EQ(ltpcheck::le(rows.at(att.nid()).at(0x0E200003), 0, 4), data.size());
+}
+
 }  // namespace

@@ -130,6 +130,26 @@ TEST_P(generate_test, SameSeedSameBytesAndEveryMessageReads) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, generate_test, ::testing::Values(format::unicode, format::ansi));
 
+TEST(StoreGenerate, LargeAttachmentsAreStreamed) {
+    pstwrite::generate_options o;
+    o.messages = 2;
+    o.attachments_per_message = 1;
+    o.attachment_bytes = 300 * 1024;  // above the streaming threshold
+    const auto path = temp_file("streamed");
+    pstwrite::generate(o, path);
+    auto db = pstcore::open_database(slurp(path));
+    std::filesystem::remove(path);
+    const auto w = walk_store(*db);
+    EXPECT_EQ(w.messages, 2u + 5 + 5);
+    const auto first = db->lookup_node(0x200024);
+    std::size_t big = 0;
+    for (const auto& s : first.subnodes())
+        if ((s.id & 0x1F) == 0x05)
+            for (const auto& g : first.lookup(s.id).subnodes())
+                big = std::max<std::size_t>(big, first.lookup(s.id).lookup(g.id).size());
+    EXPECT_EQ(big, 300u * 1024);
+}
+
 TEST(StoreDemo, FriendlyFoldersOpenAndRead) {
     const auto path = temp_file("demo");
     pstwrite::write_demo(path);
