@@ -132,3 +132,51 @@ INSTANTIATE_TEST_SUITE_P(Formats, Written, ::testing::Values(format::ansi, forma
                          [](const auto& info) { return info.param == format::ansi ? "ansi" : "unicode"; });
 
 }  // namespace
+
+namespace {
+
+template <typename E, typename F>
+std::string failure_of(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("other exception: ") + e.what();
+    }
+    return "no failure";
+}
+
+// Each heap and table fault the writer can plant makes the reader refuse that one object with its fixed message,
+// while the messages beside it still read.
+TEST_P(Written, PlantedHeapAndTableFaultsFailCleanly) {
+    pstwrite::store_builder store(GetParam(), pstwrite::crypt::cyclic);
+    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
+    inbox.set_fault(pstwrite::ltp_fault::table_row_size_zero);
+    auto& past = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_page_map_past_end);
+    auto& count = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_page_map_bad_count);
+    auto& sig = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_bad_signature);
+    auto& rows = inbox.add_message();
+    rows.add_recipient({u"A", u"a@example.com"});
+    rows.set_fault(pstwrite::ltp_fault::table_row_size_zero);
+    auto& good = inbox.add_message();
+    good.set(0x0037, prop::unicode(u"still here"));
+    const auto db = open(store);
+
+    EXPECT_EQ(failure_of<std::length_error>([&] { pstcore::property_bag(db->lookup_node(past.nid())); }),
+              "page_map_offset > node size");
+    EXPECT_EQ(failure_of<pstcore::database_corrupt>([&] { pstcore::property_bag(db->lookup_node(count.nid())); }),
+              "heap page map past page end");
+    EXPECT_EQ(failure_of<pstcore::sig_mismatch>([&] { pstcore::property_bag(db->lookup_node(sig.nid())); }),
+              "invalid heap_sig");
+    EXPECT_EQ(failure_of<pstcore::database_corrupt>(
+                  [&] { pstcore::open_table(db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0E)); }),
+              "table row size is zero");
+    EXPECT_EQ(
+        failure_of<pstcore::database_corrupt>([&] { pstcore::open_table(db->lookup_node(rows.nid()).lookup(0x692)); }),
+        "table row size is zero");
+    pstcore::property_bag bag(db->lookup_node(good.nid()));
+    EXPECT_EQ(bag.read_unistring(0x0037), u"still here");
+}
+
+}  // namespace
