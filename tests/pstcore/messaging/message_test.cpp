@@ -13,16 +13,11 @@
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/exceptions.h"
 #include "pstwrite/store_builder.h"
+#include "support/test_helpers.h"
 
 namespace {
 
 namespace prop = pstwrite::prop;
-
-std::vector<std::byte> to_bytes(std::string_view s) {
-    std::vector<std::byte> out;
-    for (char c : s) out.push_back(static_cast<std::byte>(c));
-    return out;
-}
 
 // The messages of the first folder under the store's top folder, in row order.
 std::vector<pstcore::message> inbox_messages(pstwrite::store_builder& store) {
@@ -65,7 +60,7 @@ TEST(Times, FileTimesBecomeUnixSecondsAndAppTimeIsRefused) {
     msg.set(0x0039, prop::time(116444736000000000ULL));
     msg.set(0x0E06, prop::time(116444736010000000ULL));
     msg.set(0x3007, prop::time(116444735990000001ULL));  // just before 1970: truncates toward zero
-    msg.set(0x3008, prop::value{prop::pt_apptime, to_bytes("\0\0\0\0\0\0\xF0\x3F"), 0});
+    msg.set(0x3008, prop::value{prop::pt_apptime, mftest::ascii("\0\0\0\0\0\0\xF0\x3F"), 0});
     const auto messages = inbox_messages(store);
     ASSERT_EQ(messages.size(), 1u);
     const pstcore::message& m = messages[0];
@@ -123,9 +118,9 @@ TEST(Attachments, EveryKindOfDataReadsWholeAndStreamed) {
     auto store = unicode_store();
     auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
     msg.set_body(u"body text");
-    msg.add_attachment().set_data(u"small.txt", to_bytes("hello"));
-    msg.add_attachment().set_data(u"big.bin", to_bytes(big));
-    msg.add_attachment().set_ole(u"Picture", to_bytes("OLE storage bytes"));
+    msg.add_attachment().set_data(u"small.txt", mftest::ascii("hello"));
+    msg.add_attachment().set_data(u"big.bin", mftest::ascii(big));
+    msg.add_attachment().set_ole(u"Picture", mftest::ascii("OLE storage bytes"));
     msg.add_attachment().set_by_reference(u"C:\\file.doc");
     msg.add_attachment().set_embedded_message().set_subject(u"inner");
     const auto messages = inbox_messages(store);
@@ -143,7 +138,7 @@ TEST(Attachments, EveryKindOfDataReadsWholeAndStreamed) {
         ASSERT_TRUE(atts[i].has_data()) << i;
         EXPECT_FALSE(atts[i].is_message());
         EXPECT_EQ(atts[i].get_data_size(), expected[i].size()) << i;
-        EXPECT_EQ(atts[i].get_bytes(), to_bytes(expected[i])) << i;
+        EXPECT_EQ(atts[i].get_bytes(), mftest::ascii(expected[i])) << i;
         pstcore::prop_stream in(atts[i].open_byte_stream());
         std::string streamed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(streamed, expected[i]) << i;

@@ -14,6 +14,7 @@
 #include "pstcore/messaging/folder_walk.h"
 #include "pstcore/messaging/pst.h"
 #include "support/corpus.h"
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -115,18 +116,6 @@ TEST_P(MessagingCorpus, EveryMessageMatchesItsManifest) {
     EXPECT_EQ(items, messages.size());
 }
 
-std::vector<std::string> corpus_names() {
-    std::vector<std::string> names;
-    for (const auto& file : mftest::corpus_files()) names.push_back(file.filename().string());
-    if (names.empty()) names.push_back("none");
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, MessagingCorpus, ::testing::ValuesIn(corpus_names()), [](const auto& info) {
-    std::string name = info.param;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Corpus, MessagingCorpus, ::testing::ValuesIn(mftest::corpus_names()), mftest::param_name);
 
 }  // namespace
