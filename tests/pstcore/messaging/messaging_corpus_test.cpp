@@ -11,6 +11,7 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "encoding/code_page_table.h"
+#include "encoding/text_conversion.h"
 #include "pstcore/messaging/folder_walk.h"
 #include "pstcore/messaging/pst.h"
 #include "support/corpus.h"
@@ -25,22 +26,7 @@ std::uint32_t hex_id(const std::string& text) {
 }
 
 std::string utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t w : text) {
-        const auto c = static_cast<std::uint32_t>(w);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
-    }
-    return out;
+    return mailferry::bytes_to_utf8string(mailferry::wstring_to_bytes(text), mailferry::utf16le_encoding());
 }
 
 std::uint64_t streamed_size(pstcore::hnid_stream_device device) {
