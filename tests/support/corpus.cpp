@@ -34,8 +34,4 @@ boost::property_tree::ptree load_manifest(const std::filesystem::path& pst) {
     return tree;
 }
 
-std::uint64_t manifest_number(const boost::property_tree::ptree& tree, const std::string& path) {
-    return std::stoull(tree.get<std::string>(path));
-}
-
 }  // namespace mftest

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,20 @@ std::vector<std::filesystem::path> corpus_files();
 // The manifest that describes `pst` (same name, .json).
 boost::property_tree::ptree load_manifest(const std::filesystem::path& pst);
 
-// A whole number the manifest holds at `path` (read as text: Boost's numeric getters trip GCC's
+// A whole number the manifest holds at `path`, as T (read as text: Boost's numeric getters trip GCC's
 // uninitialised-value warning in the sanitizer build). Throws when it is missing or not a number.
-std::uint64_t manifest_number(const boost::property_tree::ptree& tree, const std::string& path);
+template <typename T = std::uint64_t>
+T manifest_number(const boost::property_tree::ptree& tree, const std::string& path) {
+    return static_cast<T>(std::stoll(tree.get<std::string>(path)));
+}
+
+// The same, or nothing when the manifest has no value there.
+template <typename T = std::uint64_t>
+std::optional<T> manifest_optional_number(const boost::property_tree::ptree& tree, const std::string& path) {
+    const auto text = tree.get_optional<std::string>(path);
+    if (!text || text->empty() || *text == "null") return std::nullopt;
+    return static_cast<T>(std::stoll(*text));
+}
 
 }  // namespace mftest
 

@@ -60,12 +60,12 @@ void check_message(pstcore::message& m, const ptree& want) {
         const auto found = wanted.find(att.get_node().get_id());
         ASSERT_NE(found, wanted.end()) << att.get_node().get_id();
         const ptree& a = *found->second;
-        EXPECT_EQ(att.get_method(), a.get<std::int32_t>("method"));
+        EXPECT_EQ(att.get_method(), mftest::manifest_number<std::int32_t>(a, "method"));
         if (att.is_message()) {
             pstcore::message inner = att.open_as_message();
             EXPECT_EQ(inner.get_depth(), m.get_depth() + 1);
             check_message(inner, a.get_child("embedded"));
-        } else if (const auto bytes = a.get_optional<std::uint64_t>("data_bytes")) {
+        } else if (const auto bytes = mftest::manifest_optional_number(a, "data_bytes")) {
             EXPECT_EQ(att.get_data_size(), *bytes);
             EXPECT_EQ(att.get_bytes().size(), *bytes);
             EXPECT_EQ(streamed_size(att.open_byte_stream()), *bytes);

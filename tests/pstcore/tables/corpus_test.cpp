@@ -139,7 +139,7 @@ TEST_P(CorpusFile, FolderTablesHaveTheManifestRowCounts) {
         for (const auto& [suffix, field] :
              {std::pair{0x0D, "subfolder_count"}, std::pair{0x0E, "contents_table_rows"},
               std::pair{0x0F, "assoc_contents_table_rows"}, std::pair{0x10, "search_contents_table_rows"}})
-            if (const auto rows = folder.get_optional<std::size_t>(field)) {
+            if (const auto rows = mftest::manifest_optional_number<std::size_t>(folder, field)) {
                 EXPECT_EQ(rows_of([&] { return m_db->lookup_node(base | suffix); }), *rows) << field;
             }
     }
