@@ -5,6 +5,8 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -14,15 +16,57 @@ namespace mailferry {
 
 namespace {
 
+// Opening a converter costs more than converting a subject line, and the reader converts every string of every
+// item. So each thread keeps the converters it has finished with, by name, and hands them out again reset.
+// Converters here never get callbacks or other settings, so a reset one is as good as a new one.
+class idle_converters {
+public:
+    ~idle_converters() {
+        for (std::size_t i = 0; i < m_count; ++i) ucnv_close(m_idle[i].converter);
+    }
+    UConverter* take(const char* name) {
+        for (std::size_t i = 0; i < m_count; ++i) {
+            if (std::strcmp(m_idle[i].name, name) != 0) continue;
+            UConverter* converter = m_idle[i].converter;
+            m_idle[i] = m_idle[--m_count];
+            ucnv_reset(converter);
+            return converter;
+        }
+        return nullptr;
+    }
+    void give(const char* name, UConverter* converter) {
+        if (m_count == m_idle.size()) {
+            ucnv_close(converter);
+            return;
+        }
+        m_idle[m_count++] = {name, converter};
+    }
+
+private:
+    struct entry {
+        const char* name;  // a literal or a row of the static code-page table
+        UConverter* converter;
+    };
+    std::array<entry, 8> m_idle{};
+    std::size_t m_count = 0;
+};
+
+idle_converters& thread_converters() {
+    thread_local idle_converters converters;
+    return converters;
+}
+
 struct converter_closer {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
+    const char* name = nullptr;  // static, as for idle_converters
+    void operator()(UConverter* converter) const { thread_converters().give(name, converter); }
 };
 using converter_ptr = std::unique_ptr<UConverter, converter_closer>;
 
 // A warning from ucnv_open (an ambiguous alias) still gives the converter asked for.
 converter_ptr open_converter(const char* name) {
+    if (UConverter* idle = thread_converters().take(name)) return converter_ptr(idle, converter_closer{name});
     UErrorCode status = U_ZERO_ERROR;
-    converter_ptr converter(ucnv_open(name, &status));
+    converter_ptr converter(ucnv_open(name, &status), converter_closer{name});
     if (U_FAILURE(status)) converter.reset();
     return converter;
 }
