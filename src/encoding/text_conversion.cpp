@@ -79,7 +79,9 @@ constexpr std::size_t max_encode_output = 0x7fffffff;
 
 // The whole input to UTF-16 in one call; nothing when ICU reports a failure. Warnings (such as output that
 // exactly fills the buffer) are not failures.
-std::optional<std::u16string> decode_all(UConverter* converter, std::span<const std::byte> input) {
+// `kept`: the caller keeps the result, so it gives back the worst-case buffer; a result converted further at once
+// does not pay for that copy.
+std::optional<std::u16string> decode_all(UConverter* converter, std::span<const std::byte> input, bool kept = false) {
     if (input.size() > max_decode_input) return std::nullopt;
     std::u16string output(input.size() * 4, u'\0');
     const auto* source = reinterpret_cast<const char*>(input.data());
@@ -89,7 +91,7 @@ std::optional<std::u16string> decode_all(UConverter* converter, std::span<const 
                    &status);
     if (U_FAILURE(status)) return std::nullopt;
     output.resize(static_cast<std::size_t>(target - output.data()));
-    output.shrink_to_fit();  // the buffer was sized for the worst case; the result may be kept for long
+    if (kept) output.shrink_to_fit();
     return output;
 }
 
@@ -153,7 +155,7 @@ std::u16string bytes_to_unistring(std::span<const std::byte> bytes, const TextEn
     if (encoding == nullptr) throw std::runtime_error("bytes_to_unistring: No Text Encoding provided !");
     const converter_ptr source = open_converter(encoding->charsetName);
     if (!source) log_and_throw("bytes_to_unistring: Invalid source converter.");
-    auto utf16 = decode_all(source.get(), bytes);
+    auto utf16 = decode_all(source.get(), bytes, true);
     if (!utf16) log_and_throw("bytes_to_unistring :  ucnv_toUChars failed.");
     return std::move(*utf16);
 }
