@@ -18,8 +18,9 @@ constexpr std::string_view kUsage =
     "  info FILE...      format, encoding and node-database summary of PST files\n"
     "  list FILE... [--items] [--codepage N] [--json]\n"
     "                    the store name and folder tree of PST files, with --items every message\n"
-    "  props FILE [--nid N] [--table]\n"
-    "                    a node's properties (default: the message store, 0x21), or its table\n"
+    "  props FILE [--nid N] [--table | --rtf]\n"
+    "                    a node's properties (default: the message store, 0x21), its table, or its\n"
+    "                    compressed RTF body with the HTML made of it\n"
     "  help              this text\n";
 
 }  // namespace

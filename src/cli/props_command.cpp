@@ -6,9 +6,14 @@
 #include <ctime>
 #include <exception>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "encoding/code_page_table.h"
+#include "encoding/compressed_rtf.h"
+#include "encoding/rtf_body.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/exceptions.h"
 #include "pstcore/tables/property_bag.h"
@@ -19,6 +24,7 @@ namespace mailferry {
 namespace {
 
 constexpr pstcore::node_id kMessageStoreNid = 0x21;
+constexpr pstcore::prop_id kRtfCompressed = 0x1009;
 // 8-bit strings of ANSI files are shown in the Western code page, as the session model starts out.
 constexpr std::int32_t kDefaultCodePage = 1252;
 // Binary values are shown up to this many bytes, then their length.
@@ -26,7 +32,7 @@ constexpr std::size_t kBinaryShown = 64;
 // Multi-valued lists are shown up to this many elements.
 constexpr std::size_t kElementsShown = 16;
 
-constexpr std::string_view kPropsUsage = "usage: mailferry props FILE [--nid N] [--table]\n";
+constexpr std::string_view kPropsUsage = "usage: mailferry props FILE [--nid N] [--table | --rtf]\n";
 
 std::string Hex(std::uint64_t value, int width) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -254,15 +260,42 @@ void PrintTable(const pstcore::node& node, std::ostream& out) {
     }
 }
 
+// The message's compressed RTF body: the RTF it decompresses to, then the HTML we make of it (pictures taken
+// out, as the mail writer will do).
+void PrintRtf(const pstcore::node& node, std::ostream& out) {
+    pstcore::property_bag bag(node);
+    if (!bag.prop_exists(kRtfCompressed)) {
+        out << "node " << Hex(node.get_id(), 0) << ": no compressed RTF body\n";
+        return;
+    }
+    const auto value = bag.get_value_variable(kRtfCompressed);
+    std::string rtf;
+    std::vector<rtf_picture_info> pictures;
+    DecompressRtf(value, rtf, pictures);
+    out << "node " << Hex(node.get_id(), 0) << ": compressed RTF, " << value.size() << " bytes\n";
+    out << "--- RTF (" << rtf.size() << " bytes) ---\n" << rtf << "\n";
+    rtf_body_fields fields;
+    if (!RtfBodyToHtml(std::span<const std::byte>(value), fields)) {
+        out << "--- no HTML could be made ---\n";
+        return;
+    }
+    out << "--- HTML (" << fields.rtfHtml.size() << " bytes, " << fields.rtfImages.size() << " pictures) ---\n"
+        << fields.rtfHtml << "\n";
+    for (const auto& image : fields.rtfImages) out << "picture: " << image.name << "\n";
+}
+
 }  // namespace
 
 int RunPropsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::optional<std::string> path;
     std::uint32_t nid = kMessageStoreNid;
     bool as_table = false;
+    bool as_rtf = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--table") {
             as_table = true;
+        } else if (args[i] == "--rtf") {
+            as_rtf = true;
         } else if (args[i] == "--nid" && i + 1 < args.size()) {
             const auto parsed = ParseNid(args[++i]);
             if (!parsed) {
@@ -277,7 +310,7 @@ int RunPropsCommand(const std::vector<std::string>& args, std::ostream& out, std
             return 2;
         }
     }
-    if (!path) {
+    if (!path || (as_table && as_rtf)) {
         err << kPropsUsage;
         return 2;
     }
@@ -286,6 +319,8 @@ int RunPropsCommand(const std::vector<std::string>& args, std::ostream& out, std
         const pstcore::node node = db->lookup_node(nid);
         if (as_table)
             PrintTable(node, out);
+        else if (as_rtf)
+            PrintRtf(node, out);
         else
             PrintBag(node, out);
     } catch (const pstcore::key_not_found<std::uint32_t>&) {

@@ -1,6 +1,8 @@
 #pragma once
-// props_command.h: `mailferry props FILE [--nid N] [--table]` — one node's property bag (id, type, value), or with
-// --table its table context (columns, then every row's cells). Without --nid, the message store. A diagnostic
+// props_command.h: `mailferry props FILE [--nid N] [--table | --rtf]` — one node's property bag (id, type, value), or
+// with
+// --table its table context (columns, then every row's cells), or with --rtf a message's compressed RTF body and
+// the HTML made of it. Without --nid, the message store. A diagnostic
 // view: a property that cannot be read prints its error in place of the value, and the rest goes on.
 
 #include <ostream>

@@ -76,3 +76,31 @@ TEST(PropsCommand, BadArguments) {
 }
 
 }  // namespace
+
+namespace {
+
+// The inline-image sample keeps its HTML only inside compressed RTF: --rtf shows that RTF and the HTML recovered
+// from it, with the image still referenced by its content id.
+TEST(PropsCommand, RtfShowsTheDecompressedRtfAndTheRecoveredHtml) {
+    MF_REQUIRE_CORPUS();
+    const auto r = run({(mftest::corpus_dir() / "rtf-html-inline.pst").string(), "--nid", "0x200024", "--rtf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "node 0x200024: compressed RTF, 9060 bytes");
+    const auto rtf = r.out.find("--- RTF (42418 bytes) ---\n{\\rtf1\\ansi\\ansicpg932\\fromhtml1");
+    const auto html = r.out.find("--- HTML (");
+    ASSERT_NE(rtf, std::string::npos);
+    ASSERT_NE(html, std::string::npos);
+    EXPECT_NE(r.out.find("src=\"cid:image001.png@01D78380.EF6DC500\"></span>", html), std::string::npos);
+    EXPECT_EQ(r.out.find("\\htmltag", html), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("</body></html>\n"));
+}
+
+TEST(PropsCommand, RtfOnANodeWithoutOneSaysSo) {
+    MF_REQUIRE_CORPUS();
+    const auto r = run({(mftest::corpus_dir() / "outlook-store.pst").string(), "--rtf"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "node 0x21: no compressed RTF body\n");
+    EXPECT_EQ(run({(mftest::corpus_dir() / "outlook-store.pst").string(), "--rtf", "--table"}).status, 2);
+}
+
+}  // namespace

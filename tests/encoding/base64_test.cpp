@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/diagnostic_log.h"
+#include "codepage_test_support.h"
 
 namespace mailferry {
 namespace {
@@ -43,15 +43,13 @@ TEST(Base64, Rfc4648Vectors) {
 }
 
 TEST(Base64, TooSmallABufferKeepsTheWholeGroupsAndIsLogged) {
-    std::vector<std::string> lines;
-    auto previous = platform::set_diagnostic_sink([&](std::string_view line) { lines.emplace_back(line); });
+    codepage_test::captured_log log;
     std::array<char, 8> buffer{};
     EXPECT_FALSE(EncodeBase64("foobar", buffer));  // two groups and the terminator need 9
     EXPECT_EQ(std::string(buffer.data()), "Zm9v");
     std::array<char, 9> enough{};
     EXPECT_TRUE(EncodeBase64("foobar", enough));
-    platform::set_diagnostic_sink(previous);
-    EXPECT_EQ(lines, std::vector<std::string>{"Insufficient encoding buffer for output."});
+    EXPECT_EQ(log.lines, std::vector<std::string>{"Insufficient encoding buffer for output."});
 }
 
 TEST(Base64, StreamEndsWithASeparatorExactlyAfterAFullLine) {

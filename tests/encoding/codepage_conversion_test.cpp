@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,7 +12,8 @@
 namespace mailferry {
 namespace {
 
-using codepage_test::bytes;
+using mftest::ascii;
+using lines = std::vector<std::string>;
 using codepage_test::captured_log;
 
 struct decode_case {
@@ -49,7 +51,7 @@ TEST_P(DecodeBytes, ToEachStringForm) {
     const decode_case& c = GetParam();
     const TextEncodingItem* row = find_text_encoding(c.code_page);
     ASSERT_NE(row, nullptr);
-    const auto input = bytes(c.input);
+    const auto input = ascii(c.input);
     captured_log log;
     EXPECT_EQ(bytes_to_wstring(input, row), c.wide);
     EXPECT_EQ(bytes_to_unistring(input, row), c.utf16);
@@ -81,38 +83,37 @@ std::vector<std::string> expect_failure(F call, const std::string& text) {
     return log.lines;
 }
 
-using lines = std::vector<std::string>;
-
-TEST(DecodeBytes, NoRowFailsWithEachRoutinesOwnText) {
-    const auto input = bytes("x");
-    EXPECT_EQ(
-        expect_failure([&] { bytes_to_wstring(input, nullptr); }, "bytes_to_wstring: No Text Encoding provided !"),
-        lines{"bytes_to_wstring: No Text Encoding provided !"});
-    EXPECT_EQ(
-        expect_failure([&] { bytes_to_unistring(input, nullptr); }, "bytes_to_unistring: No Text Encoding provided !"),
-        lines{});
-    EXPECT_EQ(expect_failure([&] { bytes_to_utf8string(input, nullptr); },
-                             "bytes_to_utf8string: No Text Encoding provided !"),
-              lines{"bytes_to_utf8string: No Text Encoding provided."});
-}
-
-TEST(DecodeBytes, RowIcuCannotOpenIsAnInvalidSourceConverter) {
-    const auto input = bytes("x");
+// Each routine fails with its own text; which of them also log, and what, is fixed too.
+TEST(DecodeBytes, NoRowOrARowIcuCannotOpenFails) {
+    const auto input = ascii("x");
     const TextEncodingItem* mac_japanese = find_text_encoding(10001);
-    ASSERT_NE(mac_japanese, nullptr);
-    EXPECT_EQ(
-        expect_failure([&] { bytes_to_wstring(input, mac_japanese); }, "bytes_to_wstring: Invalid source converter."),
-        lines{"bytes_to_wstring: Invalid source converter."});
-    EXPECT_EQ(expect_failure([&] { bytes_to_unistring(input, mac_japanese); },
-                             "bytes_to_unistring: Invalid source converter."),
-              lines{"bytes_to_unistring: Invalid source converter."});
-    EXPECT_EQ(expect_failure([&] { bytes_to_utf8string(input, mac_japanese); },
-                             "bytes_to_utf8string: Invalid source converter."),
-              lines{"bytes_to_utf8string: Invalid source converter."});
+    const struct {
+        std::function<void()> call;
+        std::string text;
+        lines logged;
+    } cases[] = {
+        {[&] { bytes_to_wstring(input, nullptr); },
+         "bytes_to_wstring: No Text Encoding provided !",
+         {"bytes_to_wstring: No Text Encoding provided !"}},
+        {[&] { bytes_to_unistring(input, nullptr); }, "bytes_to_unistring: No Text Encoding provided !", {}},
+        {[&] { bytes_to_utf8string(input, nullptr); },
+         "bytes_to_utf8string: No Text Encoding provided !",
+         {"bytes_to_utf8string: No Text Encoding provided."}},
+        {[&] { bytes_to_wstring(input, mac_japanese); },
+         "bytes_to_wstring: Invalid source converter.",
+         {"bytes_to_wstring: Invalid source converter."}},
+        {[&] { bytes_to_unistring(input, mac_japanese); },
+         "bytes_to_unistring: Invalid source converter.",
+         {"bytes_to_unistring: Invalid source converter."}},
+        {[&] { bytes_to_utf8string(input, mac_japanese); },
+         "bytes_to_utf8string: Invalid source converter.",
+         {"bytes_to_utf8string: Invalid source converter."}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(expect_failure(c.call, c.text), c.logged) << c.text;
 }
 
 TEST(WstringToBytes, Utf16LeWithSurrogatePairs) {
-    EXPECT_EQ(wstring_to_bytes(L"A\u00E9\U0001F600"), bytes(std::string("A\x00\xE9\x00\x3D\xD8\x00\xDE", 8)));
+    EXPECT_EQ(wstring_to_bytes(L"A\u00E9\U0001F600"), ascii(std::string("A\x00\xE9\x00\x3D\xD8\x00\xDE", 8)));
     EXPECT_TRUE(wstring_to_bytes(L"").empty());
 }
 
@@ -137,15 +138,12 @@ TEST(ConvertCodePage, FailureTexts) {
     const TextEncodingItem* unavailable = find_text_encoding(10001);
     const char source[] = "Caf\xE9";
     char destination[16];
-    const std::string invalid_argument = "ConvertCodePage: Invalid argument passed !";
-    EXPECT_EQ(expect_failure([&] { ConvertCodePage(nullptr, 4, cp1252, destination, 16, utf8); }, invalid_argument),
-              lines{});
-    EXPECT_EQ(expect_failure([&] { ConvertCodePage(source, 4, nullptr, destination, 16, utf8); }, invalid_argument),
-              lines{});
-    EXPECT_EQ(expect_failure([&] { ConvertCodePage(source, 4, cp1252, nullptr, 16, utf8); }, invalid_argument),
-              lines{});
-    EXPECT_EQ(expect_failure([&] { ConvertCodePage(source, 4, cp1252, destination, 16, nullptr); }, invalid_argument),
-              lines{});
+    for (const auto& call :
+         std::vector<std::function<void()>>{[&] { ConvertCodePage(nullptr, 4, cp1252, destination, 16, utf8); },
+                                            [&] { ConvertCodePage(source, 4, nullptr, destination, 16, utf8); },
+                                            [&] { ConvertCodePage(source, 4, cp1252, nullptr, 16, utf8); },
+                                            [&] { ConvertCodePage(source, 4, cp1252, destination, 16, nullptr); }})
+        EXPECT_EQ(expect_failure(call, "ConvertCodePage: Invalid argument passed !"), lines{});
     EXPECT_EQ(expect_failure([&] { ConvertCodePage(source, 4, unavailable, destination, 16, utf8); },
                              "ConvertCodePage: Invalid source converter."),
               lines{});
@@ -173,29 +171,25 @@ TEST(UnicodeToCodepage, EncodesIntoTheNamedCodePage) {
     EXPECT_TRUE(log.lines.empty());
 }
 
-TEST(UnicodeToCodepage, OddByteLengthDropsTheHalfUnit) {
+TEST(UnicodeToCodepage, OddLengthsShortDestinationsAndUnknownCodePages) {
     const std::u16string text = u"AB";
     char out[8];
-    EXPECT_EQ(unicode_to_codepage(65001, text.data(), 3, out, sizeof out), 1u);
+    EXPECT_EQ(unicode_to_codepage(65001, text.data(), 3, out, sizeof out), 1u) << "the half unit is dropped";
     EXPECT_EQ(out[0], 'A');
-}
-
-TEST(UnicodeToCodepage, TooSmallDestinationKeepsWhatWasWritten) {
-    captured_log log;
-    EXPECT_EQ(encode(1252, u"Caf\u00E9", 2), "Ca");
-    EXPECT_EQ(log.lines, lines{"Conversion Error."});
-}
-
-TEST(UnicodeToCodepage, UnknownOrUnavailableCodePageWritesNothing) {
-    {
+    const struct {
+        std::int32_t code_page;
+        std::size_t capacity;
+        std::string written;
+        lines logged;
+    } cases[] = {
+        {1252, 2, "Ca", {"Conversion Error."}},
+        {10001, 8, "", {"Invalid U converter for following encoding : 10001"}},
+        {12345, 8, "", {"UNKNOWN CHARSET 12345", "Invalid U converter for following encoding : 12345"}},
+    };
+    for (const auto& c : cases) {
         captured_log log;
-        EXPECT_EQ(encode(10001, u"A", 8), "");
-        EXPECT_EQ(log.lines, lines{"Invalid U converter for following encoding : 10001"});
-    }
-    {
-        captured_log log;
-        EXPECT_EQ(encode(12345, u"A", 8), "");
-        EXPECT_EQ(log.lines, (lines{"UNKNOWN CHARSET 12345", "Invalid U converter for following encoding : 12345"}));
+        EXPECT_EQ(encode(c.code_page, u"Caf\u00E9", c.capacity), c.written) << c.code_page;
+        EXPECT_EQ(log.lines, c.logged);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// codepage_test_support.h: helpers for the code-page tests: byte literals and a capture of diagnostic lines.
+// codepage_test_support.h: a capture of the diagnostic lines the code-page routines write.
 
 #include "platform/diagnostic_log.h"
+#include "support/test_helpers.h"
 
 #include <cstddef>
 #include <string>
@@ -10,12 +11,6 @@
 #include <vector>
 
 namespace mailferry::codepage_test {
-
-inline std::vector<std::byte> bytes(std::string_view text) {
-    std::vector<std::byte> out;
-    for (const char c : text) out.push_back(static_cast<std::byte>(c));
-    return out;
-}
 
 // Collects the diagnostic lines written while it lives.
 class captured_log {

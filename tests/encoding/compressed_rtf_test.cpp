@@ -13,47 +13,24 @@
 namespace mailferry {
 namespace {
 
-using mftest::to_bytes;
-
-std::string hex_bytes(std::string_view hex) {
-    std::string out;
-    unsigned value = 0;
-    int digits = 0;
-    for (char c : hex) {
-        if (c == ' ' || c == '\n') continue;
-        value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
-        if (++digits == 2) {
-            out.push_back(static_cast<char>(value));
-            value = 0;
-            digits = 0;
-        }
-    }
-    return out;
-}
-
 // The two examples of the compressed-RTF standard, byte for byte.
-const std::string hello_world = hex_bytes(
+const std::string hello_world = mftest::from_hex(
     "2d 00 00 00 2b 00 00 00 4c 5a 46 75 f1 c5 c7 a7 03 00 0a 00 72 63 70 67 31 32 35 42 32 0a f3 20"
     "68 65 6c 09 00 20 62 77 05 b0 6c 64 7d 0a 80 0f a0");
 const std::string overlapping =
-    hex_bytes("1a 00 00 00 1c 00 00 00 4c 5a 46 75 e2 d4 4b 51 41 00 04 20 57 58 59 5a 0d 6e 7d 01 0e b0");
+    mftest::from_hex("1a 00 00 00 1c 00 00 00 4c 5a 46 75 e2 d4 4b 51 41 00 04 20 57 58 59 5a 0d 6e 7d 01 0e b0");
 
 std::string decompress(std::string_view value, std::vector<rtf_picture_info>* pictures = nullptr) {
     std::string text;
     std::vector<rtf_picture_info> found;
-    const auto bytes = to_bytes(value);
+    const auto bytes = mftest::ascii(value);
     DecompressRtf(bytes, text, found);
     if (pictures) *pictures = found;
     return text;
 }
 
 std::string failure_of(std::string_view value) {
-    try {
-        decompress(value);
-    } catch (const compressed_rtf_error& e) {
-        return e.what();
-    }
-    return "no error";
+    return mftest::failure_of<compressed_rtf_error>([&] { decompress(value); });
 }
 
 std::string with_u32(std::string value, std::size_t offset, std::uint32_t field) {
@@ -81,10 +58,7 @@ TEST(DecompressRtf, StoredTextIsTheBytesAfterTheHeaderWhateverTheRawSaysAndHasNo
     EXPECT_EQ(decompress(value, &pictures), text);
     EXPECT_TRUE(pictures.empty());
     EXPECT_EQ(decompress(with_u32(value, 4, 0xFFFFFFFF)), text);
-}
-
-TEST(DecompressRtf, UnknownTypeGivesNoTextAndNoError) {
-    EXPECT_EQ(decompress(mftest::make_value("{\\rtf1 x}", 9, "ABCD")), "");
+    EXPECT_EQ(decompress(mftest::make_value("{\\rtf1 x}", 9, "ABCD")), "") << "an unknown type gives no text";
 }
 
 TEST(DecompressRtf, FailureTexts) {
@@ -119,15 +93,10 @@ TEST(DecompressRtf, TruncatedStreamsStopAtTheEndOfInput) {
     EXPECT_EQ(text.find_first_not_of('\0', 23), std::string::npos);
 }
 
-TEST(DecompressRtf, ReferenceBeforeTheStartOfTheOutputCopiesNothing) {
-    // Offset 300 lies ahead of write position 207 and so 4096 bytes back: before the output.
-    const std::string contents = std::string("\x02", 1) + "a" + "\x12\xC0" + "b";
-    EXPECT_EQ(decompress(mftest::make_value(contents, 2, "LZFu")), "ab");
-}
-
-TEST(DecompressRtf, OutputStopsAtRawSize) {
-    const std::string contents = std::string("\x00", 1) + "abcdefgh";
-    EXPECT_EQ(decompress(mftest::make_value(contents, 3, "LZFu")), "abc");
+TEST(DecompressRtf, ReferencesAndRawSizeBoundTheOutput) {
+    // Offset 300 lies ahead of write position 207 and so 4096 bytes back: before the output, so it copies nothing.
+    EXPECT_EQ(decompress(mftest::make_value(std::string("\x02", 1) + "a" + "\x12\xC0" + "b", 2, "LZFu")), "ab");
+    EXPECT_EQ(decompress(mftest::make_value(std::string("\x00", 1) + "abcdefgh", 3, "LZFu")), "abc");
 }
 
 TEST(DecompressRtf, FindsPicturesWhileDecompressing) {
@@ -164,53 +133,8 @@ TEST(DecompressRtf, DamagedStreamsWithValidHeadersNeverReadOrWriteOutOfBounds) {
     }
 }
 
-// The compressed-RTF values of the sample files. They are found by scanning the (permutation-encoded) file for
-// the "LZFu" signature rather than through the store's structure; a value larger than one block continues in
-// another block, found by the CRC in the value's header.
-class CorpusRtf : public ::testing::Test {
-protected:
-    static std::vector<std::uint8_t> permute_inverse() {
-        std::ifstream table(mftest::shared_dir() / "reference" / "mpbbcrypt.txt");
-        std::vector<std::uint8_t> bytes;
-        unsigned value = 0;
-        while (table >> std::hex >> value) bytes.push_back(static_cast<std::uint8_t>(value));
-        if (bytes.size() != 768) return {};
-        return {bytes.begin() + 512, bytes.end()};
-    }
-
-    static std::string decoded_file(const std::string& name) {
-        const auto inverse = permute_inverse();
-        std::ifstream in(mftest::corpus_dir() / name, std::ios::binary);
-        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (inverse.empty()) return {};
-        for (char& c : data) c = static_cast<char>(inverse[static_cast<unsigned char>(c)]);
-        return data;
-    }
-
-    static std::uint32_t u32_at(std::string_view data, std::size_t offset) {
-        std::uint32_t value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[offset + i])) << (8 * i);
-        return value;
-    }
-
-    // The value whose header starts `header` bytes into the file.
-    static std::optional<std::string> value_at(std::string_view data, std::size_t header) {
-        constexpr std::size_t block_data = 8176;  // the most data one block holds
-        const std::size_t total = u32_at(data, header) + 4;
-        const std::uint32_t crc = u32_at(data, header + 12);
-        if (total <= block_data) return std::string(data.substr(header, total));
-        const std::string first(data.substr(header, block_data));
-        const std::size_t rest = total - block_data;
-        const std::uint32_t partial = mftest::rtf_crc(std::string_view(first).substr(16));
-        for (std::size_t at = 0; at + rest <= data.size(); at += 64)
-            if (mftest::rtf_crc(data.substr(at, rest), partial) == crc)
-                return first + std::string(data.substr(at, rest));
-        return std::nullopt;
-    }
-};
-
-TEST_F(CorpusRtf, RealValuesDecompressToTheirRawSize) {
+// The compressed-RTF values of the sample files.
+TEST(DecompressRtfCorpus, RealValuesDecompressToTheirRawSize) {
     MF_REQUIRE_CORPUS();
     struct expected {
         std::string file;
@@ -228,11 +152,7 @@ TEST_F(CorpusRtf, RealValuesDecompressToTheirRawSize) {
     };
     for (const expected& want : values) {
         SCOPED_TRACE(want.file + " " + std::to_string(want.compressed));
-        const std::string data = decoded_file(want.file);
-        std::optional<std::string> value;
-        for (std::size_t at = data.find("LZFu"); at != std::string::npos && !value; at = data.find("LZFu", at + 1))
-            if (at >= 8 && u32_at(data, at - 8) == want.compressed && u32_at(data, at - 4) == want.raw)
-                value = value_at(data, at - 8);
+        const auto value = mftest::corpus_rtf_value(want.file, want.compressed, want.raw);
         ASSERT_TRUE(value.has_value());
         std::vector<rtf_picture_info> pictures;
         const std::string text = decompress(*value, &pictures);

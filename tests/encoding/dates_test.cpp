@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace mailferry {
 namespace {
@@ -31,50 +33,30 @@ protected:
     const time_zone kolkata = *time_zone::named("Asia/Kolkata");
 };
 
-TEST_F(DateFormats, InGmtWhenNoZoneIsGiven) {
-    std::string out;
-    EXPECT_TRUE(FormatRfc822Date(formatter, winter, out));
-    EXPECT_EQ(out, "Sat, 05 Dec 2026 12:15:40 +0000");
-    out.clear();
-    EXPECT_TRUE(FormatMboxDate(formatter, 0, out));
-    EXPECT_EQ(out, "Thu Jan 01 00:00:00 1970");  // the day keeps two digits
-    out.clear();
-    FormatRfc822Date(formatter, -1, out);
-    EXPECT_EQ(out, "Wed, 31 Dec 1969 23:59:59 +0000");
-    out.clear();
-    FormatICalDate(formatter, winter, out, nullptr, false);
-    EXPECT_EQ(out, "20261205T121540Z");
-    out.clear();
-    FormatICalDate(formatter, winter, out, nullptr, true);
-    EXPECT_EQ(out, "20261205");
-}
-
-TEST_F(DateFormats, InANamedZone) {
-    std::string out;
-    FormatRfc822Date(formatter, winter, out, &new_york);
-    EXPECT_EQ(out, "Sat, 05 Dec 2026 07:15:40 -0500");
-    out.clear();
-    FormatRfc822Date(formatter, summer, out, &new_york);
-    EXPECT_EQ(out, "Wed, 03 Jul 2024 05:46:40 -0400");
-    out.clear();
-    FormatRfc822Date(formatter, winter, out, &kolkata);
-    EXPECT_EQ(out, "Sat, 05 Dec 2026 17:45:40 +0530");
-    out.clear();
-    FormatMboxDate(formatter, summer, out, &new_york);
-    EXPECT_EQ(out, "Wed Jul 03 05:46:40 2024");
-    out.clear();
-    FormatICalDate(formatter, summer, out, &new_york, false);
-    EXPECT_EQ(out, "20240703T054640");
-    out.clear();
-    // 1970-01-01 00:00 UTC is still the last day of 1969 in New York.
-    FormatICalDate(formatter, 0, out, &new_york, true);
-    EXPECT_EQ(out, "19691231");
-    out.clear();
-    FormatIsoDate(formatter, 0, out, kolkata);
-    EXPECT_EQ(out, "1970-01-01");
-    out.clear();
-    FormatIsoDate(formatter, 0, out, new_york);
-    EXPECT_EQ(out, "1969-12-31");
+// Without a zone the text is in GMT; with one, in that zone's offset for that very date.
+TEST_F(DateFormats, ExactTextInGmtAndInNamedZones) {
+    using format = std::function<void(std::string&)>;
+    const std::vector<std::pair<format, std::string>> cases = {
+        {[&](auto& o) { FormatRfc822Date(formatter, winter, o); }, "Sat, 05 Dec 2026 12:15:40 +0000"},
+        {[&](auto& o) { FormatMboxDate(formatter, 0, o); }, "Thu Jan 01 00:00:00 1970"},  // two-digit day
+        {[&](auto& o) { FormatRfc822Date(formatter, -1, o); }, "Wed, 31 Dec 1969 23:59:59 +0000"},
+        {[&](auto& o) { FormatICalDate(formatter, winter, o, nullptr, false); }, "20261205T121540Z"},
+        {[&](auto& o) { FormatICalDate(formatter, winter, o, nullptr, true); }, "20261205"},
+        {[&](auto& o) { FormatRfc822Date(formatter, winter, o, &new_york); }, "Sat, 05 Dec 2026 07:15:40 -0500"},
+        {[&](auto& o) { FormatRfc822Date(formatter, summer, o, &new_york); }, "Wed, 03 Jul 2024 05:46:40 -0400"},
+        {[&](auto& o) { FormatRfc822Date(formatter, winter, o, &kolkata); }, "Sat, 05 Dec 2026 17:45:40 +0530"},
+        {[&](auto& o) { FormatMboxDate(formatter, summer, o, &new_york); }, "Wed Jul 03 05:46:40 2024"},
+        {[&](auto& o) { FormatICalDate(formatter, summer, o, &new_york, false); }, "20240703T054640"},
+        // 1970-01-01 00:00 UTC is still the last day of 1969 in New York.
+        {[&](auto& o) { FormatICalDate(formatter, 0, o, &new_york, true); }, "19691231"},
+        {[&](auto& o) { FormatIsoDate(formatter, 0, o, kolkata); }, "1970-01-01"},
+        {[&](auto& o) { FormatIsoDate(formatter, 0, o, new_york); }, "1969-12-31"},
+    };
+    for (const auto& [write, expected] : cases) {
+        std::string out;
+        write(out);
+        EXPECT_EQ(out, expected);
+    }
 }
 
 TEST_F(DateFormats, NoSettingLeaksFromOneCallToTheNext) {

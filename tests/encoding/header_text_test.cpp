@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/diagnostic_log.h"
+#include "codepage_test_support.h"
 
 namespace mailferry {
 namespace {
@@ -35,26 +35,22 @@ INSTANTIATE_TEST_SUITE_P(Values, EncodeHeaderTextCase,
                                            header_case{u"\u65e5\u672c\u8a9e", false, "=?utf-8?B?5pel5pys6Kqe?=", false},
                                            header_case{u"\U0001F600", false, "=?utf-8?B?8J+YgA==?=", false}));
 
-TEST(EncodeHeaderText, EmptyTextEmptiesTheOutput) {
+// Empty text empties the output; text that does not convert gives an empty value.
+TEST(EncodeHeaderText, EmptyOrUnconvertibleText) {
     std::string out = "previous";
     EXPECT_TRUE(EncodeHeaderText(std::u16string_view(), true, out));
     EXPECT_EQ(out, "");
-}
-
-TEST(EncodeHeaderText, UnconvertibleTextGivesAnEmptyValue) {
-    std::vector<std::string> lines;
-    auto previous = platform::set_diagnostic_sink([&](std::string_view line) { lines.emplace_back(line); });
+    codepage_test::captured_log log;
     const std::u16string lone_surrogate =
         u"a\xD800"
-        u"b";
+        u"b";  // split so that b is no hex digit
     std::string quoted;
     EncodeHeaderText(lone_surrogate, true, quoted);
     std::string plain;
     EncodeHeaderText(lone_surrogate, false, plain);
-    platform::set_diagnostic_sink(previous);
     EXPECT_EQ(quoted, "\"\"");
     EXPECT_EQ(plain, "");
-    EXPECT_EQ(lines, (std::vector<std::string>{"Conversion Error.", "Conversion Error."}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"Conversion Error.", "Conversion Error."}));
 }
 
 TEST(EncodeHeaderText, BytesInANamedCharset) {

@@ -5,23 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/diagnostic_log.h"
+#include "codepage_test_support.h"
 
 namespace mailferry {
 namespace {
 
-// Collects diagnostic lines while it lives.
-class captured_diagnostics {
-public:
-    captured_diagnostics() {
-        m_previous = platform::set_diagnostic_sink([this](std::string_view line) { lines.emplace_back(line); });
-    }
-    ~captured_diagnostics() { platform::set_diagnostic_sink(m_previous); }
-    std::vector<std::string> lines;
-
-private:
-    platform::diagnostic_sink m_previous;
-};
+using captured_diagnostics = codepage_test::captured_log;
 
 std::vector<rtf_picture_info> pictures_in(std::string_view text) {
     return ClassifyRtfPictures(text, FindPictPositions(text));
@@ -120,9 +109,7 @@ TEST(RtfPictures, PositionsWithoutAPictureGroupAreSkipped) {
     const auto pictures = pictures_in(text);
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_EQ(pictures[0].extension, "jpg");
-}
-
-TEST(RtfPictures, APictureGroupAtTheStartOfTheTextEndsTheSearch) {
+    // A picture group at the very start of the text ends the search.
     EXPECT_TRUE(pictures_in("{\\pict\\pngblip 00}{\\pict\\pngblip 11}").empty());
 }
 

@@ -5,17 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "encoding/compressed_rtf.h"
+#include "lzfu_fixture.h"
 #include "support/corpus.h"
 
 namespace mailferry {
@@ -112,23 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "<img src=\"cid:y\">"}),
     [](const testing::TestParamInfo<recovery_case>& info) { return std::string(info.param.name); });
 
-// The sentence of an Outlook test message, as Shift-JIS bytes written the way Outlook writes them: lead bytes
-// escaped, trail bytes that are ASCII letters left as they are.
-constexpr std::string_view k_japanese_rtf =
-    "\\'82\\'b1\\'82\\'cc\\'93d\\'8eq\\'83\\'81\\'81[\\'83\\'8b \\'83\\'81\\'83b\\'83Z\\'81[\\'83W\\'82\\'cd\\'81A"
-    "\\'83A\\'83J\\'83E\\'83\\'93\\'83g\\'82\\'cc\\'90\\'dd\\'92\\'e8\\'82\\'cc\\'83e\\'83X\\'83g\\'92\\'86\\'82"
-    "\\'c9\\'81AMicrosoft Outlook \\'82\\'a9\\'82\\'e7\\'8e\\'a9\\'93\\'ae\\'91\\'97\\'90M\\'82\\'b3\\'82\\'ea\\'82"
-    "\\'bd\\'82\\'e0\\'82\\'cc\\'82\\'c5\\'82\\'b7\\'81B";
-constexpr std::string_view k_japanese_text =
-    "この電子メール メッセージは、アカウントの設定のテスト中に、Microsoft Outlook から自動送信されたものです。";
-
-TEST(RtfToHtml, DecodesShiftJisThroughTheDocumentCodePage) {
-    const std::string body = "{\\*\\htmltag64}\\htmlrtf {\\htmlrtf0 " + std::string(k_japanese_rtf) +
-                             "\r\n{\\*\\htmltag4 \\par }\\htmlrtf  \\htmlrtf0 \r\n"
-                             "{\\*\\htmltag4 \\par }{\\*\\htmltag72}\\htmlrtf\\par}\\htmlrtf0\r\n";
-    EXPECT_EQ(recovered(body, "\\ansi\\ansicpg932"), std::string(k_japanese_text) + "\r\n\r\n");
-}
-
 TEST(RtfToHtml, DecodesTheDocumentCodePage) {
     const struct {
         const char* header;
@@ -141,6 +121,9 @@ TEST(RtfToHtml, DecodesTheDocumentCodePage) {
         {"\\mac", "\\'8e", "\u00e9"},
         {"\\ansi\\ansicpg1361", "\\'e9", "\u00e9"},  // no converter for Johab: read as 1252
         {"\\ansi\\ansicpg932", "\\'82\\'a0\\'ff", "\u3042\ufffd"},
+        // Shift-JIS as Outlook writes it: lead bytes escaped, trail bytes that are ASCII letters left as they are.
+        {"\\ansi\\ansicpg932", "\\'93d\\'8eq\\'83\\'81\\'81[\\'83\\'8b Microsoft",
+         "\u96fb\u5b50\u30e1\u30fc\u30eb Microsoft"},
     };
     for (const auto& c : cases) EXPECT_EQ(recovered(c.bytes, c.header), c.text) << c.header;
 }
@@ -269,125 +252,20 @@ TEST(RtfToHtml, DamagedEncapsulatedHtmlStillGivesWhatItHas) {
     EXPECT_EQ(html, "<html></html>");
 }
 
-// --- The encapsulated-HTML body of rtf-html-inline.pst, found without a PST reader ---------------------------------
-// The file uses the permutation encoding, which maps each byte on its own, so the compressed-RTF header can be found
-// by decoding the whole file. The value (9060 bytes) spans two data blocks named by an unencoded XBLOCK.
-
-std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::uint64_t little_endian(const std::vector<std::uint8_t>& bytes, std::size_t offset, int size) {
-    std::uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes.at(offset + static_cast<std::size_t>(i));
-    return value;
-}
-
-std::size_t find(const std::vector<std::uint8_t>& haystack, const std::vector<std::uint8_t>& needle) {
-    const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
-    return it == haystack.end() ? std::string::npos : static_cast<std::size_t>(it - haystack.begin());
-}
-
-// The data of the Unicode-format block `bid`: its trailer ends a 64-byte-aligned slot with the bid in its last 8 bytes.
-std::optional<std::pair<std::size_t, std::size_t>> find_block(const std::vector<std::uint8_t>& file,
-                                                              std::uint64_t bid) {
-    for (std::size_t bid_at = 56; bid_at + 8 <= file.size(); bid_at += 64) {
-        if (little_endian(file, bid_at, 8) != bid) continue;
-        const std::size_t size = little_endian(file, bid_at - 8, 2);
-        const std::size_t slot = (size + 16 + 63) / 64 * 64;
-        if (bid_at + 8 < slot) return std::nullopt;
-        return std::make_pair(bid_at + 8 - slot, size);
-    }
-    return std::nullopt;
-}
-
-// LZFu as the compressed-RTF format defines it: a 4096-byte dictionary primed with 207 bytes of RTF.
-std::string decompress_lzfu(const std::vector<std::uint8_t>& value) {
-    static constexpr std::string_view prefix =
-        "{\\rtf1\\ansi\\mac\\deff0\\deftab720{\\fonttbl;}{\\f0\\fnil \\froman \\fswiss \\fmodern \\fscript \\fdecor "
-        "MS Sans SerifSymbolArialTimes New RomanCourier{\\colortbl\\red0\\green0\\blue0\r\n\\par "
-        "\\pard\\plain\\f0\\fs20\\b\\i\\u\\tab\\tx";
-    static_assert(prefix.size() == 207);
-    std::array<char, 4096> dictionary{};
-    std::copy(prefix.begin(), prefix.end(), dictionary.begin());
-    std::size_t write = prefix.size(), in = 16;
-    std::string out;
-    while (in < value.size()) {
-        const unsigned control = value[in++];
-        for (int bit = 0; bit < 8 && in < value.size(); ++bit) {
-            if ((control >> bit & 1) == 0) {
-                out.push_back(dictionary[write] = static_cast<char>(value[in++]));
-                write = (write + 1) % 4096;
-                continue;
-            }
-            if (in + 1 >= value.size()) return out;
-            const unsigned reference = value[in] << 8 | value[in + 1];
-            in += 2;
-            const std::size_t offset = reference >> 4, length = (reference & 0xF) + 2;
-            if (offset == write) return out;
-            for (std::size_t k = 0; k < length; ++k) {
-                out.push_back(dictionary[write] = dictionary[(offset + k) % 4096]);
-                write = (write + 1) % 4096;
-            }
-        }
-    }
-    return out;
-}
-
-// A sample file as stored, and with the permutation encoding undone on every byte.
-struct sample_file {
-    std::vector<std::uint8_t> stored, decoded;
-};
-
-std::optional<sample_file> read_sample(std::string_view name) {
-    sample_file sample{read_file(mftest::corpus_dir() / name), {}};
-    std::ifstream table_text(mftest::shared_dir() / "reference" / "mpbbcrypt.txt");
-    std::vector<std::uint8_t> table;
-    for (unsigned byte; table_text >> std::hex >> byte;) table.push_back(static_cast<std::uint8_t>(byte));
-    if (sample.stored.empty() || table.size() != 768) return std::nullopt;
-    sample.decoded.resize(sample.stored.size());
-    for (std::size_t i = 0; i < sample.stored.size(); ++i)
-        sample.decoded[i] = table[512 + sample.stored[i]];  // the inverse permutation
-    return sample;
-}
-
-// The compressed-RTF value whose 16-byte header is `header`, when it lies in one data block.
-std::optional<std::string> single_block_rtf(const sample_file& sample, const std::vector<std::uint8_t>& header) {
-    const std::size_t at = find(sample.decoded, header);
-    const std::size_t size = little_endian(header, 0, 4) + 4;
-    if (at == std::string::npos || size > sample.decoded.size() - at) return std::nullopt;
-    return decompress_lzfu({sample.decoded.begin() + static_cast<std::ptrdiff_t>(at),
-                            sample.decoded.begin() + static_cast<std::ptrdiff_t>(at + size)});
-}
-
-std::optional<std::string> inline_image_message_rtf() {
-    const std::optional<sample_file> sample = read_sample("rtf-html-inline.pst");
-    if (!sample) return std::nullopt;
-    // COMPSIZE 9056, RAWSIZE 42418, "LZFu", CRC 0x1045F7DE, as listed for this message.
-    const std::vector<std::uint8_t> header = {0x60, 0x23, 0x00, 0x00, 0xB2, 0xA5, 0x00, 0x00,
-                                              'L',  'Z',  'F',  'u',  0xDE, 0xF7, 0x45, 0x10};
-    // XBLOCK: type 1, level 1, two entries, 9060 bytes in all.
-    const std::size_t xblock = find(sample->stored, {0x01, 0x01, 0x02, 0x00, 0x64, 0x23, 0x00, 0x00});
-    if (xblock == std::string::npos) return std::nullopt;
-    std::vector<std::uint8_t> value;
-    for (std::size_t entry = 0; entry < 2; ++entry) {
-        const auto block = find_block(sample->stored, little_endian(sample->stored, xblock + 8 + 8 * entry, 8));
-        if (!block) return std::nullopt;
-        value.insert(value.end(), sample->decoded.begin() + static_cast<std::ptrdiff_t>(block->first),
-                     sample->decoded.begin() + static_cast<std::ptrdiff_t>(block->first + block->second));
-    }
-    if (value.size() != 9060 || !std::equal(header.begin(), header.end(), value.begin())) return std::nullopt;
-    return decompress_lzfu(value);
+// The RTF bodies of the sample files: the value found by its sizes, decompressed by the module's own decoder.
+std::optional<std::string> corpus_rtf(const std::string& file, std::uint32_t compressed, std::uint32_t raw) {
+    const auto value = mftest::corpus_rtf_value(file, compressed, raw);
+    if (!value) return std::nullopt;
+    std::string text;
+    std::vector<rtf_picture_info> pictures;
+    DecompressRtf(mftest::ascii(*value), text, pictures);
+    return text;
 }
 
 TEST(RtfToHtmlCorpus, ConvertsTheWordBodyOfTheRecurringAppointment) {
     MF_REQUIRE_CORPUS();
-    const std::optional<sample_file> sample = read_sample("recurring-distlist.pst");
-    ASSERT_TRUE(sample.has_value());
-    // COMPSIZE 3210, RAWSIZE 9752, "LZFu", CRC 0x3C1FBF24: a Word body with fonts, styles, theme and list tables.
-    const std::optional<std::string> rtf = single_block_rtf(
-        *sample, {0x8A, 0x0C, 0x00, 0x00, 0x18, 0x26, 0x00, 0x00, 'L', 'Z', 'F', 'u', 0x24, 0xBF, 0x1F, 0x3C});
+    // A Word body with fonts, styles, theme and list tables.
+    const std::optional<std::string> rtf = corpus_rtf("recurring-distlist.pst", 3210, 9752);
     ASSERT_TRUE(rtf.has_value());
     ASSERT_EQ(rtf->size(), 9752u);
     EXPECT_EQ(document_body(*rtf), "<p><span style=\"font-size:11pt\">This is a complete test</span></p>\n");
@@ -395,7 +273,7 @@ TEST(RtfToHtmlCorpus, ConvertsTheWordBodyOfTheRecurringAppointment) {
 
 TEST(RtfToHtmlCorpus, RecoversTheHtmlOfTheInlineImageMessage) {
     MF_REQUIRE_CORPUS();
-    const std::optional<std::string> rtf = inline_image_message_rtf();
+    const std::optional<std::string> rtf = corpus_rtf("rtf-html-inline.pst", 9056, 42418);
     ASSERT_TRUE(rtf.has_value());
     ASSERT_EQ(rtf->size(), 42418u);
     std::string html;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include <boost/property_tree/json_parser.hpp>
 
@@ -12,7 +13,9 @@ std::filesystem::path shared_dir() {
     return MF_DEFAULT_SHARED_DIR;
 }
 
-std::filesystem::path corpus_dir() { return shared_dir() / "corpus"; }
+std::filesystem::path corpus_dir() {
+    return shared_dir() / "corpus";
+}
 
 std::vector<std::filesystem::path> corpus_files() {
     std::vector<std::filesystem::path> files;
@@ -29,6 +32,10 @@ boost::property_tree::ptree load_manifest(const std::filesystem::path& pst) {
     json.replace_extension(".json");
     boost::property_tree::read_json(json.string(), tree);
     return tree;
+}
+
+std::uint64_t manifest_number(const boost::property_tree::ptree& tree, const std::string& path) {
+    return std::stoull(tree.get<std::string>(path));
 }
 
 }  // namespace mftest

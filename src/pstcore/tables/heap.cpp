@@ -18,11 +18,11 @@ std::span<const std::byte> locate_item(std::span<const std::byte> page, heap_id 
     if (map_offset > page.size()) throw std::length_error("page_map_offset > node size");
     const byte_reader map(page.subspan(map_offset));
     const std::size_t count = map.u16(detail::k_page_map_alloc_count);
+    // A map that claims more offsets than the page holds is damaged as a whole, whichever item is asked for.
+    if (!map.fits(detail::k_page_map_offsets, 2 * (count + 1))) throw database_corrupt("heap page map past page end");
     const std::size_t index = heap_index_of(id);
     if (index == 0 || index > count) throw std::length_error("index > num_allocs");
-    // Only the two offsets that bound the item are read, and both must lie inside the map.
     const std::size_t at = detail::k_page_map_offsets + 2 * (index - 1);
-    if (!map.fits(at, 4)) throw database_corrupt("heap page map past page end");
     const std::size_t start = map.u16(at);
     const std::size_t end = map.u16(at + 2);
     if (start > end || end > page.size()) throw database_corrupt("heap item past page end");

@@ -11,9 +11,11 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "encoding/code_page_table.h"
+#include "encoding/text_conversion.h"
 #include "pstcore/messaging/folder_walk.h"
 #include "pstcore/messaging/pst.h"
 #include "support/corpus.h"
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -24,22 +26,7 @@ std::uint32_t hex_id(const std::string& text) {
 }
 
 std::string utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t w : text) {
-        const auto c = static_cast<std::uint32_t>(w);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
-    }
-    return out;
+    return mailferry::bytes_to_utf8string(mailferry::wstring_to_bytes(text), mailferry::utf16le_encoding());
 }
 
 std::uint64_t streamed_size(pstcore::hnid_stream_device device) {
@@ -55,7 +42,7 @@ void check_message(pstcore::message& m, const ptree& want) {
     if (subject != "null") {
         EXPECT_EQ(utf8(m.get_subject()), subject);
     }
-    EXPECT_EQ(m.get_recipient_count(), want.get<std::size_t>("recipients.count"));
+    EXPECT_EQ(m.get_recipient_count(), mftest::manifest_number(want, "recipients.count"));
 
     if (const auto html = want.get_child_optional("bodies.html"); html && html->get<std::string>("type") == "0x102") {
         EXPECT_EQ(streamed_size(m.open_html_body_stream()), html->get<std::uint64_t>("bytes"));
@@ -65,7 +52,7 @@ void check_message(pstcore::message& m, const ptree& want) {
         EXPECT_EQ(streamed_size(m.open_body_stream()), 2 * plain->get<std::uint64_t>("chars"));
     }
 
-    ASSERT_EQ(m.get_attachment_count(), want.get<std::size_t>("attachments_count"));
+    ASSERT_EQ(m.get_attachment_count(), mftest::manifest_number(want, "attachments_count"));
     std::map<std::uint32_t, const ptree*> wanted;
     for (const auto& [unused, a] : want.get_child("attachments")) wanted[hex_id(a.get<std::string>("nid"))] = &a;
     for (auto it = m.attachment_begin(); it != m.attachment_end(); ++it) {
@@ -101,8 +88,8 @@ TEST_P(MessagingCorpus, EveryMessageMatchesItsManifest) {
         ++folders;
         for (auto it = f.message_begin(); it != f.message_end(); ++it) messages.emplace(it->get_node().get_id(), *it);
     });
-    const std::size_t search_folders = manifest.get<std::size_t>("summary.folders_search");
-    EXPECT_EQ(folders, manifest.get<std::size_t>("folder_count") - search_folders);
+    const std::size_t search_folders = mftest::manifest_number(manifest, "summary.folders_search");
+    EXPECT_EQ(folders, mftest::manifest_number(manifest, "folder_count") - search_folders);
 
     std::size_t items = 0;
     for (const auto& [unused, item] : manifest.get_child("items")) {
@@ -115,18 +102,6 @@ TEST_P(MessagingCorpus, EveryMessageMatchesItsManifest) {
     EXPECT_EQ(items, messages.size());
 }
 
-std::vector<std::string> corpus_names() {
-    std::vector<std::string> names;
-    for (const auto& file : mftest::corpus_files()) names.push_back(file.filename().string());
-    if (names.empty()) names.push_back("none");
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, MessagingCorpus, ::testing::ValuesIn(corpus_names()), [](const auto& info) {
-    std::string name = info.param;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Corpus, MessagingCorpus, ::testing::ValuesIn(mftest::corpus_names()), mftest::param_name);
 
 }  // namespace

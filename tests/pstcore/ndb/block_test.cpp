@@ -10,18 +10,9 @@ namespace pstcore {
 namespace {
 
 using ndbtest::bytes;
+using ndbtest::failure;
 using ndbtest::filled;
 using ndbtest::image;
-
-template <typename E, typename F>
-std::string failure(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no failure";
-}
 
 bytes read_all(const node& n) {
     bytes out(n.size());

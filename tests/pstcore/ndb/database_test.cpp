@@ -25,12 +25,7 @@ image small_file(bool unicode, std::uint16_t version = 0) {
 
 template <typename E>
 std::string failure_of(std::vector<std::byte> bytes) {
-    try {
-        open_database(std::move(bytes));
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no failure";
+    return ndbtest::failure<E>([&] { open_database(std::move(bytes)); });
 }
 
 struct VersionCase {

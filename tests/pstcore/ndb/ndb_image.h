@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,17 @@
 namespace ndbtest {
 
 using bytes = std::vector<std::byte>;
+
+// The what() of the E that f throws, or "no failure".
+template <typename E, typename F>
+std::string failure(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no failure";
+}
 
 inline bytes filled(std::size_t n, std::uint8_t seed = 1) {
     bytes out(n);

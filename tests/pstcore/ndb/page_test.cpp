@@ -9,6 +9,7 @@
 namespace pstcore {
 namespace {
 
+using ndbtest::failure;
 using ndbtest::image;
 
 class PageTest : public ::testing::TestWithParam<bool> {
@@ -22,16 +23,6 @@ protected:
         for (auto id : ids) nodes.push_back({id, 0, 0, 0});
         img.finish({}, nodes);
         return img;
-    }
-
-    template <typename E, typename F>
-    std::string failure(F&& f) {
-        try {
-            f();
-        } catch (const E& e) {
-            return e.what();
-        }
-        return "no failure";
     }
 };
 

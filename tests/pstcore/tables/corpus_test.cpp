@@ -12,6 +12,7 @@
 #include "pstcore/tables/property_bag.h"
 #include "pstcore/tables/table.h"
 #include "support/corpus.h"
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -106,17 +107,11 @@ protected:
         m_db = pstcore::open_database(m_path.string());
     }
 
-    // The table's row count, or 0 when the node is not there.
-    std::size_t rows_of(pstcore::node_id nid) {
+    // The row count of the table `open()` finds, or 0 when the node is not there.
+    template <typename Open>
+    static std::size_t rows_of(Open&& open) {
         try {
-            return pstcore::open_table(m_db->lookup_node(nid)).size();
-        } catch (const pstcore::key_not_found<pstcore::node_id>&) {
-            return 0;
-        }
-    }
-    std::size_t subnode_rows_of(const pstcore::node& message, pstcore::node_id nid) {
-        try {
-            return pstcore::open_table(message.lookup(nid)).size();
+            return pstcore::open_table(open()).size();
         } catch (const pstcore::key_not_found<pstcore::node_id>&) {
             return 0;
         }
@@ -141,16 +136,12 @@ TEST_P(CorpusFile, FolderTablesHaveTheManifestRowCounts) {
         const std::uint32_t nid = hex_nid(folder.get<std::string>("nid"));
         const std::uint32_t base = nid & ~0x1Fu;
         SCOPED_TRACE(folder.get<std::string>("path"));
-        EXPECT_EQ(rows_of(base | 0x0D), folder.get<std::size_t>("subfolder_count"));
-        if (const auto rows = folder.get_optional<std::size_t>("contents_table_rows")) {
-            EXPECT_EQ(rows_of(base | 0x0E), *rows);
-        }
-        if (const auto rows = folder.get_optional<std::size_t>("assoc_contents_table_rows")) {
-            EXPECT_EQ(rows_of(base | 0x0F), *rows);
-        }
-        if (const auto rows = folder.get_optional<std::size_t>("search_contents_table_rows")) {
-            EXPECT_EQ(rows_of(base | 0x10), *rows);
-        }
+        for (const auto& [suffix, field] :
+             {std::pair{0x0D, "subfolder_count"}, std::pair{0x0E, "contents_table_rows"},
+              std::pair{0x0F, "assoc_contents_table_rows"}, std::pair{0x10, "search_contents_table_rows"}})
+            if (const auto rows = folder.get_optional<std::size_t>(field)) {
+                EXPECT_EQ(rows_of([&] { return m_db->lookup_node(base | suffix); }), *rows) << field;
+            }
     }
 }
 
@@ -159,25 +150,13 @@ TEST_P(CorpusFile, MessageTablesHaveTheManifestRowCounts) {
     for (const auto& [key, item] : m_manifest.get_child("items")) {
         const auto message = m_db->lookup_node(hex_nid(item.get<std::string>("nid")));
         SCOPED_TRACE(item.get<std::string>("nid"));
-        EXPECT_EQ(subnode_rows_of(message, 0x692), item.get<std::size_t>("recipients.count"));
-        EXPECT_EQ(subnode_rows_of(message, 0x671), item.get<std::size_t>("attachments_count"));
+        EXPECT_EQ(rows_of([&] { return message.lookup(0x692); }), mftest::manifest_number(item, "recipients.count"));
+        EXPECT_EQ(rows_of([&] { return message.lookup(0x671); }), mftest::manifest_number(item, "attachments_count"));
         ++checked;
     }
     EXPECT_EQ(checked, m_manifest.get_child("items").size());
 }
 
-std::vector<std::string> corpus_names() {
-    std::vector<std::string> names;
-    for (const auto& path : mftest::corpus_files()) names.push_back(path.filename().string());
-    if (names.empty()) names.push_back("none");
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusFile, ::testing::ValuesIn(corpus_names()), [](const auto& info) {
-    std::string name = info.param;
-    for (auto& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusFile, ::testing::ValuesIn(mftest::corpus_names()), mftest::param_name);
 
 }  // namespace

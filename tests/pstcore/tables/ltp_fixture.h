@@ -14,42 +14,9 @@
 
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/exceptions.h"
+#include "support/test_helpers.h"
 
 namespace mftest {
-
-using bytes = std::vector<std::byte>;
-
-inline void put_le(bytes& out, std::uint64_t value, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
-}
-
-inline void set_le(bytes& out, std::size_t at, std::uint64_t value, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) out.at(at + i) = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-}
-
-inline bytes le(std::uint64_t value, std::size_t width) {
-    bytes out;
-    put_le(out, value, width);
-    return out;
-}
-
-inline bytes ascii(std::string_view text) {
-    bytes out;
-    for (const char c : text) out.push_back(static_cast<std::byte>(c));
-    return out;
-}
-
-inline bytes utf16(std::u16string_view text) {
-    bytes out;
-    for (const char16_t c : text) put_le(out, c, 2);
-    return out;
-}
-
-inline bytes concat(std::initializer_list<bytes> parts) {
-    bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
 
 // Blocks and nodes from memory. Block ids are handed out in order; data streams of several pages become a
 // one-level extended block whose children are those pages.
@@ -282,59 +249,35 @@ struct fixture_column {
     std::uint8_t bit;
 };
 
-// A hand-built table: columns, rows as raw bytes of cbRow each, and where the rows live. Fields left at their
-// defaults give a sound table; the tests change one to damage it.
+// A hand-built table: columns, rows as raw bytes of cbRow each in one heap item, and a 32-bit row index. Fields
+// left at their defaults give a sound table; the tests change one to damage it.
 struct fixture_table {
     std::vector<fixture_column> columns;
     std::uint16_t row_size = 0;      // rgib[3], cbRow
     std::uint16_t bitmap_start = 0;  // rgib[2]
     std::vector<bytes> rows;
-    std::uint8_t index_width = 4;    // cbEnt of the row index: 2 or 4
-    std::size_t rows_per_block = 0;  // 0: rows in a heap item; else in a subnode, this many per block
-    std::size_t block_size = 0;      // padding of every block but the last (0: rows_per_block * row_size)
-    std::vector<std::pair<std::uint32_t, bytes>> heap_values;  // extra heap items, ids returned in `ids`
-    std::size_t header_cut = 0;                                // bytes cut from the end of the table header
-    bool short_index_header = false;                           // the row index's header item holds 2 bytes
+    std::vector<bytes> heap_values;   // extra heap items, ids 0x20, 0x40, ...
+    std::size_t header_cut = 0;       // bytes cut from the end of the table header
+    bool short_index_header = false;  // the row index's header item holds 2 bytes
 };
 
-// Builds the table on node `nid`. Extra heap items come first, so their ids are 0x20, 0x40, ...
+// Builds the table on node `nid`; the extra heap items come first.
 inline pstcore::node make_table(fake_db& db, pstcore::node_id nid, const fixture_table& t) {
     heap_builder heap;
-    for (const auto& value : t.heap_values) heap.add(value.second);
+    for (const auto& value : t.heap_values) heap.add(value);
     bytes index_leaf;
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
-        put_le(index_leaf,
-               t.rows[r].size() >= 4
-                   ? static_cast<std::uint32_t>(t.rows[r][0]) | static_cast<std::uint32_t>(t.rows[r][1]) << 8 |
-                         static_cast<std::uint32_t>(t.rows[r][2]) << 16 | static_cast<std::uint32_t>(t.rows[r][3]) << 24
-                   : 0,
-               4);
-        put_le(index_leaf, r, t.index_width);
+        index_leaf.insert(index_leaf.end(), t.rows[r].begin(), t.rows[r].begin() + 4);  // each row starts with its id
+        put_le(index_leaf, r, 4);
     }
     const std::uint32_t leaf = index_leaf.empty() ? 0 : heap.add(index_leaf);
-    bytes index_header = bth_header(4, t.index_width, 0, leaf);
+    bytes index_header = bth_header(4, 4, 0, leaf);
     if (t.short_index_header) index_header.resize(2);
     const std::uint32_t index = heap.add(index_header);
 
-    std::vector<pstcore::subnode_info> subnodes;
-    std::uint32_t rows_ref = 0;
     bytes matrix;
     for (const auto& row : t.rows) matrix.insert(matrix.end(), row.begin(), row.end());
-    if (t.rows_per_block == 0) {
-        if (!matrix.empty()) rows_ref = heap.add(matrix);
-    } else {
-        std::vector<bytes> blocks;
-        for (std::size_t r = 0; r < t.rows.size(); r += t.rows_per_block) {
-            bytes block;
-            for (std::size_t k = r; k < std::min(t.rows.size(), r + t.rows_per_block); ++k)
-                block.insert(block.end(), t.rows[k].begin(), t.rows[k].end());
-            blocks.push_back(block);
-        }
-        const std::size_t padded = t.block_size ? t.block_size : t.rows_per_block * t.row_size;
-        for (std::size_t b = 0; b + 1 < blocks.size(); ++b) blocks[b].resize(padded);
-        rows_ref = 0x3F;
-        subnodes.push_back({rows_ref, db.add_stream(blocks), 0});
-    }
+    const std::uint32_t rows_ref = matrix.empty() ? 0 : heap.add(matrix);
 
     bytes header{std::byte{0x7C}, static_cast<std::byte>(t.columns.size())};
     put_le(header, 0, 2);
@@ -352,7 +295,7 @@ inline pstcore::node make_table(fake_db& db, pstcore::node_id nid, const fixture
     }
     header.resize(header.size() - t.header_cut);
     const std::uint32_t root = heap.add(header);
-    db.add_node(nid, db.add_stream(heap.build(0x7C, root)), subnodes.empty() ? 0 : db.add_subnodes(subnodes));
+    db.add_node(nid, db.add_stream(heap.build(0x7C, root)));
     return db.node(nid);
 }
 

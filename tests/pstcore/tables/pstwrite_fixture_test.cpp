@@ -9,17 +9,13 @@
 #include "pstcore/tables/property_bag.h"
 #include "pstcore/tables/table.h"
 #include "pstwrite/store_builder.h"
+#include "support/test_helpers.h"
 
 namespace {
 
 namespace prop = pstwrite::prop;
+using mftest::failure_of;
 using pstwrite::format;
-
-std::vector<std::byte> mftest_bytes(std::string_view text) {
-    std::vector<std::byte> out;
-    for (const char c : text) out.push_back(static_cast<std::byte>(c));
-    return out;
-}
 
 std::shared_ptr<pstcore::db_context> open(pstwrite::store_builder& store) {
     return pstcore::open_database(store.write_to_memory());
@@ -37,6 +33,7 @@ TEST(WrittenAnsi, EightBitStringsInFourCodePages) {
     m.set(0x0E04, prop::string8("\x93\xfa\x96\x7b\x8c\xea", 932));   // 日本語
     m.set(0x0E03, prop::string8("\xd6\xd0\xce\xc4", 936));           // 中文
     m.set(0x8000, prop::mv_string8({"\xE9t\xE9", "", "x"}, 1252));
+    m.set(0x3001, prop::unicode(u"caf\u00e9"));
     const auto nid = m.nid();
     const auto db = open(store);
     ASSERT_FALSE(db->is_unicode());
@@ -48,6 +45,7 @@ TEST(WrittenAnsi, EightBitStringsInFourCodePages) {
     bag.set_text_encoding(mailferry::find_text_encoding(1251));
     EXPECT_EQ(bag.read_wstring(0x0C1A), L"\u041f\u0440\u0438\u0432\u0435\u0442");
     EXPECT_EQ(bag.read_wstring(0x0037), L"caf\u0439");
+    EXPECT_EQ(bag.read_wstring(0x3001), L"caf\u00e9");  // UTF-16 text ignores the code page
     bag.set_text_encoding(mailferry::find_text_encoding(932));
     EXPECT_EQ(bag.read_unistring(0x0E04), u"\u65e5\u672c\u8a9e");
     bag.set_text_encoding(mailferry::find_text_encoding(936));
@@ -99,7 +97,7 @@ TEST_P(Written, LargeBagsAndEveryValuePlace) {
     m.set(0x0E06, prop::time(116444736000000000ULL + 10000000ULL * 3600));
     m.set(0x8001, prop::mv_i32({1, -2, 3}));
     m.set(0x8002, prop::mv_unicode({u"one", u"", u"three"}));
-    m.set(0x8003, prop::mv_binary({mftest_bytes("ab"), mftest_bytes("")}));
+    m.set(0x8003, prop::mv_binary({mftest::ascii("ab"), mftest::ascii("")}));
     const auto nid = m.nid();
     const auto db = open(store);
     const pstcore::node node = db->lookup_node(nid);
@@ -130,5 +128,37 @@ TEST_P(Written, LargeBagsAndEveryValuePlace) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, Written, ::testing::Values(format::ansi, format::unicode),
                          [](const auto& info) { return info.param == format::ansi ? "ansi" : "unicode"; });
+
+// Each heap and table fault the writer can plant makes the reader refuse that one object with its fixed message,
+// while the messages beside it still read.
+TEST_P(Written, PlantedHeapAndTableFaultsFailCleanly) {
+    pstwrite::store_builder store(GetParam(), pstwrite::crypt::cyclic);
+    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
+    inbox.set_fault(pstwrite::ltp_fault::table_row_size_zero);
+    auto& past = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_page_map_past_end);
+    auto& count = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_page_map_bad_count);
+    auto& sig = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_bad_signature);
+    auto& rows = inbox.add_message();
+    rows.add_recipient({u"A", u"a@example.com"});
+    rows.set_fault(pstwrite::ltp_fault::table_row_size_zero);
+    auto& good = inbox.add_message();
+    good.set(0x0037, prop::unicode(u"still here"));
+    const auto db = open(store);
+
+    EXPECT_EQ(failure_of<std::length_error>([&] { pstcore::property_bag(db->lookup_node(past.nid())); }),
+              "page_map_offset > node size");
+    EXPECT_EQ(failure_of<pstcore::database_corrupt>([&] { pstcore::property_bag(db->lookup_node(count.nid())); }),
+              "heap page map past page end");
+    EXPECT_EQ(failure_of<pstcore::sig_mismatch>([&] { pstcore::property_bag(db->lookup_node(sig.nid())); }),
+              "invalid heap_sig");
+    EXPECT_EQ(failure_of<pstcore::database_corrupt>(
+                  [&] { pstcore::open_table(db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0E)); }),
+              "table row size is zero");
+    EXPECT_EQ(
+        failure_of<pstcore::database_corrupt>([&] { pstcore::open_table(db->lookup_node(rows.nid()).lookup(0x692)); }),
+        "table row size is zero");
+    pstcore::property_bag bag(db->lookup_node(good.nid()));
+    EXPECT_EQ(bag.read_unistring(0x0037), u"still here");
+}
 
 }  // namespace

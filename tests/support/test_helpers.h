@@ -1,0 +1,110 @@
+#pragma once
+// test_helpers.h: small helpers the module tests share: byte builders for hand-made structures, hex literals, and
+// the message of the exception a call throws.
+
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/corpus.h"
+
+namespace mftest {
+
+using bytes = std::vector<std::byte>;
+
+// Appends `value` as `width` little-endian bytes.
+inline void put_le(bytes& out, std::uint64_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
+}
+
+// Overwrites `width` bytes at `at` with `value`, little-endian (to damage a field in place).
+inline void set_le(bytes& out, std::size_t at, std::uint64_t value, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) out.at(at + i) = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
+}
+
+inline bytes le(std::uint64_t value, std::size_t width) {
+    bytes out;
+    put_le(out, value, width);
+    return out;
+}
+
+// The bytes of `text` as they are (no encoding).
+inline bytes ascii(std::string_view text) {
+    bytes out;
+    for (const char c : text) out.push_back(static_cast<std::byte>(c));
+    return out;
+}
+
+inline bytes utf16(std::u16string_view text) {
+    bytes out;
+    for (const char16_t c : text) put_le(out, c, 2);
+    return out;
+}
+
+inline bytes concat(std::initializer_list<bytes> parts) {
+    bytes out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+// "2d 00 4c" (lower-case digits, spaces and newlines ignored) as a byte string.
+inline std::string from_hex(std::string_view hex) {
+    std::string out;
+    unsigned value = 0;
+    int digits = 0;
+    for (const char c : hex) {
+        if (c == ' ' || c == '\n') continue;
+        value = value * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
+        if (++digits == 2) {
+            out.push_back(static_cast<char>(value));
+            value = 0;
+            digits = 0;
+        }
+    }
+    return out;
+}
+
+// The what() of the `E` that `f` throws; another exception or none gives a text no test expects.
+template <typename E = std::exception, typename F>
+std::string failure_of(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    } catch (...) {
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            return std::string("other exception: ") + e.what();
+        } catch (...) {
+            return "other exception";
+        }
+    }
+    return "no failure";
+}
+
+// The sample files' names as test parameters; "none" without a corpus, so that the suite still instantiates
+// (and its tests skip through MF_REQUIRE_CORPUS).
+inline std::vector<std::string> corpus_names() {
+    std::vector<std::string> names;
+    for (const auto& path : corpus_files()) names.push_back(path.filename().string());
+    if (names.empty()) names.push_back("none");
+    return names;
+}
+
+// A file name as a test name: every character but letters and digits becomes '_'.
+inline std::string param_name(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param;
+    for (auto& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+}  // namespace mftest
