@@ -5,6 +5,8 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -14,15 +16,57 @@ namespace mailferry {
 
 namespace {
 
+// Opening a converter costs more than converting a subject line, and the reader converts every string of every
+// item. So each thread keeps the converters it has finished with, by name, and hands them out again reset.
+// Converters here never get callbacks or other settings, so a reset one is as good as a new one.
+class idle_converters {
+public:
+    ~idle_converters() {
+        for (std::size_t i = 0; i < m_count; ++i) ucnv_close(m_idle[i].converter);
+    }
+    UConverter* take(const char* name) {
+        for (std::size_t i = 0; i < m_count; ++i) {
+            if (std::strcmp(m_idle[i].name, name) != 0) continue;
+            UConverter* converter = m_idle[i].converter;
+            m_idle[i] = m_idle[--m_count];
+            ucnv_reset(converter);
+            return converter;
+        }
+        return nullptr;
+    }
+    void give(const char* name, UConverter* converter) {
+        if (m_count == m_idle.size()) {
+            ucnv_close(converter);
+            return;
+        }
+        m_idle[m_count++] = {name, converter};
+    }
+
+private:
+    struct entry {
+        const char* name;  // a literal or a row of the static code-page table
+        UConverter* converter;
+    };
+    std::array<entry, 8> m_idle{};
+    std::size_t m_count = 0;
+};
+
+idle_converters& thread_converters() {
+    thread_local idle_converters converters;
+    return converters;
+}
+
 struct converter_closer {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
+    const char* name = nullptr;  // static, as for idle_converters
+    void operator()(UConverter* converter) const { thread_converters().give(name, converter); }
 };
 using converter_ptr = std::unique_ptr<UConverter, converter_closer>;
 
 // A warning from ucnv_open (an ambiguous alias) still gives the converter asked for.
 converter_ptr open_converter(const char* name) {
+    if (UConverter* idle = thread_converters().take(name)) return converter_ptr(idle, converter_closer{name});
     UErrorCode status = U_ZERO_ERROR;
-    converter_ptr converter(ucnv_open(name, &status));
+    converter_ptr converter(ucnv_open(name, &status), converter_closer{name});
     if (U_FAILURE(status)) converter.reset();
     return converter;
 }
@@ -35,7 +79,9 @@ constexpr std::size_t max_encode_output = 0x7fffffff;
 
 // The whole input to UTF-16 in one call; nothing when ICU reports a failure. Warnings (such as output that
 // exactly fills the buffer) are not failures.
-std::optional<std::u16string> decode_all(UConverter* converter, std::span<const std::byte> input) {
+// `kept`: the caller keeps the result, so it gives back the worst-case buffer; a result converted further at once
+// does not pay for that copy.
+std::optional<std::u16string> decode_all(UConverter* converter, std::span<const std::byte> input, bool kept = false) {
     if (input.size() > max_decode_input) return std::nullopt;
     std::u16string output(input.size() * 4, u'\0');
     const auto* source = reinterpret_cast<const char*>(input.data());
@@ -45,7 +91,7 @@ std::optional<std::u16string> decode_all(UConverter* converter, std::span<const 
                    &status);
     if (U_FAILURE(status)) return std::nullopt;
     output.resize(static_cast<std::size_t>(target - output.data()));
-    output.shrink_to_fit();  // the buffer was sized for the worst case; the result may be kept for long
+    if (kept) output.shrink_to_fit();
     return output;
 }
 
@@ -109,7 +155,7 @@ std::u16string bytes_to_unistring(std::span<const std::byte> bytes, const TextEn
     if (encoding == nullptr) throw std::runtime_error("bytes_to_unistring: No Text Encoding provided !");
     const converter_ptr source = open_converter(encoding->charsetName);
     if (!source) log_and_throw("bytes_to_unistring: Invalid source converter.");
-    auto utf16 = decode_all(source.get(), bytes);
+    auto utf16 = decode_all(source.get(), bytes, true);
     if (!utf16) log_and_throw("bytes_to_unistring :  ucnv_toUChars failed.");
     return std::move(*utf16);
 }

@@ -7,13 +7,13 @@ namespace pstcore {
 
 message::message(const node& n, unsigned depth) : m_bag(n), m_depth(depth) {}
 
-const table* message::find_table(std::shared_ptr<table>& slot, node_id id) const {
+const table* message::find_table(std::shared_ptr<table>& slot, bool& absent, node_id id) const {
+    if (absent) return nullptr;
     if (!slot) {
         // Only a missing subnode means "no such table"; a damaged one must still fail.
-        std::optional<node> sub;
-        try {
-            sub = get_node().lookup(id);
-        } catch (const key_not_found<unsigned int>&) {
+        const std::optional<node> sub = get_node().find(id);
+        if (!sub) {
+            absent = true;
             return nullptr;
         }
         slot = std::make_shared<table>(open_table(*sub));
@@ -21,48 +21,48 @@ const table* message::find_table(std::shared_ptr<table>& slot, node_id id) const
     return slot.get();
 }
 
-const table& message::require_table(std::shared_ptr<table>& slot, node_id id) const {
-    if (const table* t = find_table(slot, id)) return *t;
+const table& message::require_table(std::shared_ptr<table>& slot, bool& absent, node_id id) const {
+    if (const table* t = find_table(slot, absent, id)) return *t;
     throw key_not_found<unsigned int>(id);
 }
 
 const table& message::get_attachment_table() const {
-    return require_table(m_attachments, k_nid_attachment_table);
+    return require_table(m_attachments, m_attachments_absent, k_nid_attachment_table);
 }
 
 const table& message::get_recipient_table() const {
-    return require_table(m_recipients, k_nid_recipient_table);
+    return require_table(m_recipients, m_recipients_absent, k_nid_recipient_table);
 }
 
 std::size_t message::get_attachment_count() const {
-    const table* t = find_table(m_attachments, k_nid_attachment_table);
+    const table* t = find_table(m_attachments, m_attachments_absent, k_nid_attachment_table);
     return t ? t->size() : 0;
 }
 
 std::size_t message::get_recipient_count() const {
-    const table* t = find_table(m_recipients, k_nid_recipient_table);
+    const table* t = find_table(m_recipients, m_recipients_absent, k_nid_recipient_table);
     return t ? t->size() : 0;
 }
 
 attachment_iterator message::attachment_begin() const {
     const attachment_transform_row transform{get_node(), m_depth};
-    const table* t = find_table(m_attachments, k_nid_attachment_table);
+    const table* t = find_table(m_attachments, m_attachments_absent, k_nid_attachment_table);
     return attachment_iterator(t ? t->begin() : const_table_row_iter(), transform);
 }
 
 attachment_iterator message::attachment_end() const {
     const attachment_transform_row transform{get_node(), m_depth};
-    const table* t = find_table(m_attachments, k_nid_attachment_table);
+    const table* t = find_table(m_attachments, m_attachments_absent, k_nid_attachment_table);
     return attachment_iterator(t ? t->end() : const_table_row_iter(), transform);
 }
 
 recipient_iterator message::recipient_begin() const {
-    const table* t = find_table(m_recipients, k_nid_recipient_table);
+    const table* t = find_table(m_recipients, m_recipients_absent, k_nid_recipient_table);
     return t ? t->begin() : const_table_row_iter();
 }
 
 recipient_iterator message::recipient_end() const {
-    const table* t = find_table(m_recipients, k_nid_recipient_table);
+    const table* t = find_table(m_recipients, m_recipients_absent, k_nid_recipient_table);
     return t ? t->end() : const_table_row_iter();
 }
 

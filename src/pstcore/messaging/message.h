@@ -59,9 +59,9 @@ public:
     std::optional<std::int64_t> get_time(prop_id id) const;
 
 private:
-    // Null when the subnode is absent.
-    const table* find_table(std::shared_ptr<table>& slot, node_id id) const;
-    const table& require_table(std::shared_ptr<table>& slot, node_id id) const;
+    // Null when the subnode is absent; `absent` remembers that answer.
+    const table* find_table(std::shared_ptr<table>& slot, bool& absent, node_id id) const;
+    const table& require_table(std::shared_ptr<table>& slot, bool& absent, node_id id) const;
 
     property_bag m_bag;
     unsigned m_depth;

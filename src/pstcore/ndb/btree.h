@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,9 @@ public:
     virtual ~btree_node() = default;
 
     virtual V lookup(const K& key) const = 0;
+    // The value for `key`, or nothing when the tree has none: for callers to whom absence is a normal answer.
+    // Damage found on the way still throws.
+    virtual std::optional<V> find(const K& key) const = 0;
     virtual const K& get_key(std::size_t pos) const = 0;
     virtual std::size_t num_values() const = 0;
     // 0 for a leaf; an inner node's children are one level lower.
@@ -58,6 +62,12 @@ public:
             return get_value(static_cast<std::size_t>(pos));
         throw key_not_found<K>(key);
     }
+    std::optional<V> find(const K& key) const override {
+        const int pos = this->binary_search(key);
+        if (pos >= 0 && this->get_key(static_cast<std::size_t>(pos)) == key)
+            return get_value(static_cast<std::size_t>(pos));
+        return std::nullopt;
+    }
 };
 
 template <typename K, typename V>
@@ -70,6 +80,11 @@ public:
         const int pos = this->binary_search(key);
         if (pos < 0) throw key_not_found<K>(key);
         return get_child(static_cast<std::size_t>(pos))->lookup(key);
+    }
+    std::optional<V> find(const K& key) const override {
+        const int pos = this->binary_search(key);
+        if (pos < 0) return std::nullopt;
+        return get_child(static_cast<std::size_t>(pos))->find(key);
     }
 };
 

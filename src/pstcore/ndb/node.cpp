@@ -49,6 +49,13 @@ node node::lookup(node_id id) const {
     return node(*this, m_impl->ensure_sub_block()->lookup(id));
 }
 
+std::optional<node> node::find(node_id id) const {
+    if (get_sub_id() == 0) return std::nullopt;
+    const std::optional<subnode_info> info = m_impl->ensure_sub_block()->find(id);
+    if (!info) return std::nullopt;
+    return node(*this, *info);
+}
+
 btree_range<node_id, subnode_info> node::subnodes() const {
     return btree_range<node_id, subnode_info>(m_impl->ensure_sub_block());
 }

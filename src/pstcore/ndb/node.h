@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "pstcore/ndb/block.h"
@@ -67,6 +68,8 @@ public:
 
     // The subnode with id `id`; throws key_not_found<unsigned int> when this node has no such subnode.
     node lookup(node_id id) const;
+    // The same, or nothing when this node has no such subnode (or no subnodes at all).
+    std::optional<node> find(node_id id) const;
     // Every subnode's record, in ascending id order.
     btree_range<node_id, subnode_info> subnodes() const;
 

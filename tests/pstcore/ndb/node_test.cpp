@@ -27,6 +27,7 @@ TEST_P(NodeTest, NodeWithoutSubnodesHasNone) {
     img.finish({}, {{0x21, 0, 0, 0}});
     const auto n = open_database(img.raw())->lookup_node(0x21);
     EXPECT_THROW(n.lookup(0x1F), key_not_found<unsigned int>);
+    EXPECT_FALSE(n.find(0x1F));
     EXPECT_EQ(n.subnodes().begin(), n.subnodes().end());
 }
 
@@ -76,6 +77,10 @@ TEST_P(NodeTest, SubnodeTreeWithAnInnerLevel) {
     for (const auto& s : n.subnodes()) EXPECT_EQ(s.id, 0x20 * (++count) + 0x1F);
     EXPECT_EQ(count, 6u);
     EXPECT_EQ(read_all(n.lookup(second[1].id)), filled(14, 4));
+    // find answers absence without throwing, both below a key the inner level holds and before its first key.
+    EXPECT_EQ(read_all(*n.find(second[1].id)), filled(14, 4));
+    EXPECT_FALSE(n.find(second[1].id + 0x20 * 100));
+    EXPECT_FALSE(n.find(0x1F));
     EXPECT_EQ(failure<unexpected_block>([&] { db->read_subnode_leaf_block(0x20A); }), "psub->level != 0");
     EXPECT_EQ(failure<unexpected_block>([&] { db->read_subnode_nonleaf_block(0x202); }), "psub->level == 1");
 }
@@ -87,6 +92,8 @@ TEST_P(NodeTest, SubnodeTreeThatLoopsIsRejected) {
     img.finish({self}, {{0x21, 0, 0x202, 0}});
     const auto n = open_database(img.raw())->lookup_node(0x21);
     EXPECT_EQ(failure<database_corrupt>([&] { n.lookup(0x3F); }), "btree level mismatch");
+    // Damage is not absence.
+    EXPECT_EQ(failure<database_corrupt>([&] { (void)n.find(0x3F); }), "btree level mismatch");
 }
 
 TEST_P(NodeTest, SubnodeBlockClaimingMoreEntriesThanItHoldsIsCorrupt) {
