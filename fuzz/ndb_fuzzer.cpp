@@ -7,7 +7,7 @@
 #include <exception>
 #include <vector>
 
-#include "pstcore/ndb/crypt.h"
+#include "fuzz_input.h"
 #include "pstcore/ndb/database.h"
 
 namespace {
@@ -24,22 +24,10 @@ void read_node(const pstcore::node& n, int depth) {
     }
 }
 
-// Mutations of the header would nearly all die at its CRC check; recomputing the CRCs lets the fuzzer reach
-// the roots, sizes and versions the header describes.
-void fix_header_crcs(std::vector<std::byte>& bytes) {
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::byte>(v >> (8 * i));
-    };
-    if (bytes.size() >= 512) put32(4, pstcore::compute_crc(std::span(bytes).subspan(8, 471)));
-    if (bytes.size() >= 568) put32(524, pstcore::compute_crc(std::span(bytes).subspan(8, 516)));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(data),
-                                 reinterpret_cast<const std::byte*>(data) + size);
-    fix_header_crcs(bytes);
+    auto bytes = fuzzing::pst_bytes_with_valid_header_crcs(data, size);
     try {
         const auto db = pstcore::open_database(std::move(bytes));
         for (const auto& b : pstcore::btree_range<pstcore::block_id, pstcore::block_info>(db->read_bbt_root())) (void)b;
