@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,6 +53,55 @@ inline bytes utf16(std::u16string_view text) {
 inline bytes concat(std::initializer_list<bytes> parts) {
     bytes out;
     for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+// Reads `width` little-endian bytes at `at`; a read past the end throws instead of looking beyond the buffer.
+inline std::uint64_t get_le(std::span<const std::byte> in, std::size_t at, std::size_t width) {
+    if (at > in.size() || width > in.size() - at) throw std::out_of_range("read past end");
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) value |= std::to_integer<std::uint64_t>(in[at + i]) << (8 * i);
+    return value;
+}
+
+// "1400 EC bc" (digits of either case; anything else is skipped) as bytes.
+inline bytes hex_bytes(std::string_view hex) {
+    bytes out;
+    int high = -1;
+    for (const char c : hex) {
+        const int v = (c >= '0' && c <= '9')   ? c - '0'
+                      : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                      : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                               : -1;
+        if (v < 0) continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<std::byte>(high * 16 + v));
+            high = -1;
+        }
+    }
+    return out;
+}
+
+// The PST CRC-32 the slow way (reflected 0xEDB88320, initial 0, no final inversion), apart from the table-driven
+// one under test.
+inline std::uint32_t slow_crc(std::span<const std::byte> data) {
+    std::uint32_t crc = 0;
+    for (const std::byte b : data) {
+        crc ^= std::to_integer<std::uint32_t>(b);
+        for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc;
+}
+
+// All of a node's data (anything with size() and read(buffer, offset)).
+template <typename Node>
+bytes read_all(const Node& n) {
+    bytes out(n.size());
+    if (!out.empty()) {
+        EXPECT_EQ(n.read(out, 0), out.size());
+    }
     return out;
 }
 

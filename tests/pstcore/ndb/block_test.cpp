@@ -10,17 +10,11 @@ namespace pstcore {
 namespace {
 
 using ndbtest::bytes;
-using ndbtest::failure;
+using ndbtest::failure_of;
 using ndbtest::filled;
 using ndbtest::image;
 
-bytes read_all(const node& n) {
-    bytes out(n.size());
-    if (!out.empty()) {
-        EXPECT_EQ(n.read(out, 0), out.size());
-    }
-    return out;
-}
+using ndbtest::read_all;
 
 struct Format {
     bool unicode;
@@ -50,7 +44,7 @@ TEST_P(BlockTest, FullBlockRoundsToTheMaximumAndOneMoreByteIsNonsense) {
     EXPECT_EQ(read_all(db->lookup_node(0x21)), full);
     auto too_big = b;
     too_big.size = static_cast<std::uint16_t>(img.max_block() + 1);
-    EXPECT_EQ(failure<unexpected_block>([&] { db->read_external_block(too_big); }), "nonsensical block size");
+    EXPECT_EQ(failure_of<unexpected_block>([&] { db->read_external_block(too_big); }), "nonsensical block size");
 }
 
 TEST_P(BlockTest, EmptyAndZeroBlocks) {
@@ -61,7 +55,7 @@ TEST_P(BlockTest, EmptyAndZeroBlocks) {
     EXPECT_EQ(db->lookup_node(0x21).size(), 0u);
     const auto none = db->lookup_node(0x41);
     EXPECT_EQ(none.size(), 0u);
-    EXPECT_EQ(failure<std::out_of_range>([&] { none.read<std::uint32_t>(0); }), "offset >= size()");
+    EXPECT_EQ(failure_of<std::out_of_range>([&] { none.read<std::uint32_t>(0); }), "offset >= size()");
     const auto zero = db->lookup_block_info(0);
     EXPECT_EQ(zero.id, 0u);
     EXPECT_EQ(zero.address, 0u);
@@ -85,15 +79,15 @@ TEST_P(BlockTest, TrailerAndLocationChecks) {
     const std::uint64_t eof = img.raw().size();
     const std::size_t trailer = b.address + img.rounded(100) - (GetParam().unicode ? 16 : 12);
 
-    EXPECT_EQ(failure<unexpected_block>([&] {
+    EXPECT_EQ(failure_of<unexpected_block>([&] {
                   db->read_external_block(block_info{0x8, eof - 64, 100, 2});
               }),
               "nonsensical block location; past eof");
-    EXPECT_EQ(failure<unexpected_block>([&] {
+    EXPECT_EQ(failure_of<unexpected_block>([&] {
                   db->read_external_block(block_info{0xC, b.address, 100, 2});
               }),
               "wrong block id");
-    EXPECT_EQ(failure<unexpected_block>([&] {
+    EXPECT_EQ(failure_of<unexpected_block>([&] {
                   db->read_external_block(block_info{0x8, b.address, 99, 2});
               }),
               "wrong block size");
@@ -108,8 +102,8 @@ TEST_P(BlockTest, TrailerAndLocationChecks) {
         EXPECT_EQ(e.id(), 0x8u);
         EXPECT_EQ(e.second_signature(), 0x1234u);
     }
-    EXPECT_EQ(failure<unexpected_block>([&] { db->read_extended_block(b); }), "internal bid expected");
-    EXPECT_EQ(failure<unexpected_block>([&] {
+    EXPECT_EQ(failure_of<unexpected_block>([&] { db->read_extended_block(b); }), "internal bid expected");
+    EXPECT_EQ(failure_of<unexpected_block>([&] {
                   db->read_external_block(block_info{0xA, b.address, 100, 2});
               }),
               "External BID expected");
@@ -120,7 +114,7 @@ TEST_P(BlockTest, InternalBlockThatIsNotExtendedIsRefusedAsData) {
     const auto sub = img.put_block(0xA, img.subnode_leaf({}));
     img.finish({sub}, {{0x21, 0xA, 0, 0}});
     const auto db = open_database(img.raw());
-    EXPECT_EQ(failure<unexpected_block>([&] { db->lookup_node(0x21).size(); }), "extended block expected");
+    EXPECT_EQ(failure_of<unexpected_block>([&] { db->lookup_node(0x21).size(); }), "extended block expected");
     // The generic reader falls back to a subnode block.
     EXPECT_NE(std::dynamic_pointer_cast<subnode_block>(db->read_block(0xA)), nullptr);
 }
@@ -168,8 +162,8 @@ TEST_P(BlockTest, ExtendedBlockReadsAcrossChildren) {
                                          std::to_integer<std::uint32_t>(f.data[size - 3]) << 8 |
                                          std::to_integer<std::uint32_t>(f.data[size - 2]) << 16 |
                                          std::to_integer<std::uint32_t>(f.data[size - 1]) << 24));
-    EXPECT_EQ(failure<std::out_of_range>([&] { n.read<std::uint32_t>(size - 2); }), "sizeof(T) + offset >= size()");
-    EXPECT_EQ(failure<std::out_of_range>([&] { n.read<std::uint32_t>(size); }), "offset >= size()");
+    EXPECT_EQ(failure_of<std::out_of_range>([&] { n.read<std::uint32_t>(size - 2); }), "sizeof(T) + offset >= size()");
+    EXPECT_EQ(failure_of<std::out_of_range>([&] { n.read<std::uint32_t>(size); }), "offset >= size()");
     bytes tail(100);
     EXPECT_EQ(n.read(tail, size - 40), 40u);
 }
@@ -178,14 +172,14 @@ TEST_P(BlockTest, ExtendedBlockWhosePageCountDisagreesIsCorrupt) {
     auto f = make_extended(make(), 3, 500);
     // lcbTotal now needs only two children.
     f.img.put32(f.xblock.address + 4, static_cast<std::uint32_t>(f.img.max_block() + 1));
-    EXPECT_EQ(failure<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
+    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
               "extended block page count mismatch");
 }
 
 TEST_P(BlockTest, ExtendedBlockWithMoreIdsThanItHoldsIsCorrupt) {
     auto f = make_extended(make(), 2, 10);
     f.img.put16(f.xblock.address + 2, 2000);
-    EXPECT_EQ(failure<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
+    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
               "extended block entry count exceeds block");
 }
 
@@ -197,7 +191,7 @@ TEST_P(BlockTest, ShortChildInTheMiddleIsCorrupt) {
     img.finish({a, b, x}, {{0x21, 0x6, 0, 0}});
     const auto n = open_database(img.raw())->lookup_node(0x21);
     bytes all(n.size());
-    EXPECT_EQ(failure<database_corrupt>([&] { n.read(all, 0); }), "extended block child too short");
+    EXPECT_EQ(failure_of<database_corrupt>([&] { n.read(all, 0); }), "extended block child too short");
 }
 
 TEST_P(BlockTest, TwoLevelTreeRefusesAChildOfItsOwnLevel) {
@@ -207,7 +201,7 @@ TEST_P(BlockTest, TwoLevelTreeRefusesAChildOfItsOwnLevel) {
     img.finish({x}, {{0x21, 0x6, 0, 0}});
     const auto n = open_database(img.raw())->lookup_node(0x21);
     bytes all(100);
-    EXPECT_EQ(failure<database_corrupt>([&] { n.read(all, 0); }), "extended block level mismatch");
+    EXPECT_EQ(failure_of<database_corrupt>([&] { n.read(all, 0); }), "extended block level mismatch");
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, BlockTest,

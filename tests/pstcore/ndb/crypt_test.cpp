@@ -5,19 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "support/test_helpers.h"
+
 namespace pstcore {
 namespace {
-
-std::vector<std::byte> bytes(std::string_view text) {
-    std::vector<std::byte> out;
-    for (char c : text) out.push_back(static_cast<std::byte>(c));
-    return out;
-}
 
 TEST(Crc, MatchesZlibCrcWithoutItsInversions) {
     // zlib's crc32("123456789") is 0xCBF43926; with initial 0 and no final inversion the PST variant of the
     // same bytes is crc32 computed from 0xFFFFFFFF and inverted back: 0x2DFD2D88.
-    EXPECT_EQ(compute_crc(bytes("123456789")), 0x2DFD2D88u);
+    EXPECT_EQ(compute_crc(mftest::ascii("123456789")), 0x2DFD2D88u);
     EXPECT_EQ(compute_crc({}), 0u);
 }
 

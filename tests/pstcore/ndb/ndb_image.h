@@ -12,21 +12,14 @@
 
 #include "pstcore/ndb/crypt.h"
 #include "pstcore/ndb/types.h"
+#include "support/test_helpers.h"
 
 namespace ndbtest {
 
 using bytes = std::vector<std::byte>;
 
-// The what() of the E that f throws, or "no failure".
-template <typename E, typename F>
-std::string failure(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no failure";
-}
+using mftest::failure_of;
+using mftest::read_all;
 
 inline bytes filled(std::size_t n, std::uint8_t seed = 1) {
     bytes out(n);
@@ -240,9 +233,7 @@ private:
     struct image_writer {
         bytes& b;
         std::size_t idsize;
-        void put(std::size_t at, std::uint64_t v, std::size_t n) {
-            for (std::size_t i = 0; i < n; ++i) b.at(at + i) = static_cast<std::byte>((v >> (8 * i)) & 0xFF);
-        }
+        void put(std::size_t at, std::uint64_t v, std::size_t n) { mftest::set_le(b, at, v, n); }
         void u8(std::size_t at, std::uint64_t v) { put(at, v, 1); }
         void u16(std::size_t at, std::uint64_t v) { put(at, v, 2); }
         void u32(std::size_t at, std::uint64_t v) { put(at, v, 4); }

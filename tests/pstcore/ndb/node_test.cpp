@@ -10,15 +10,11 @@ namespace pstcore {
 namespace {
 
 using ndbtest::bytes;
-using ndbtest::failure;
+using ndbtest::failure_of;
 using ndbtest::filled;
 using ndbtest::image;
 
-bytes read_all(const node& n) {
-    bytes out(n.size());
-    if (!out.empty()) n.read(out, 0);
-    return out;
-}
+using ndbtest::read_all;
 
 class NodeTest : public ::testing::TestWithParam<bool> {};
 
@@ -81,8 +77,8 @@ TEST_P(NodeTest, SubnodeTreeWithAnInnerLevel) {
     EXPECT_EQ(read_all(*n.find(second[1].id)), filled(14, 4));
     EXPECT_FALSE(n.find(second[1].id + 0x20 * 100));
     EXPECT_FALSE(n.find(0x1F));
-    EXPECT_EQ(failure<unexpected_block>([&] { db->read_subnode_leaf_block(0x20A); }), "psub->level != 0");
-    EXPECT_EQ(failure<unexpected_block>([&] { db->read_subnode_nonleaf_block(0x202); }), "psub->level == 1");
+    EXPECT_EQ(failure_of<unexpected_block>([&] { db->read_subnode_leaf_block(0x20A); }), "psub->level != 0");
+    EXPECT_EQ(failure_of<unexpected_block>([&] { db->read_subnode_nonleaf_block(0x202); }), "psub->level == 1");
 }
 
 TEST_P(NodeTest, SubnodeTreeThatLoopsIsRejected) {
@@ -91,9 +87,9 @@ TEST_P(NodeTest, SubnodeTreeThatLoopsIsRejected) {
     const auto self = img.put_block(0x202, img.subnode_inner(1, {{0x3F, 0x202}}));
     img.finish({self}, {{0x21, 0, 0x202, 0}});
     const auto n = open_database(img.raw())->lookup_node(0x21);
-    EXPECT_EQ(failure<database_corrupt>([&] { n.lookup(0x3F); }), "btree level mismatch");
+    EXPECT_EQ(failure_of<database_corrupt>([&] { n.lookup(0x3F); }), "btree level mismatch");
     // Damage is not absence.
-    EXPECT_EQ(failure<database_corrupt>([&] { (void)n.find(0x3F); }), "btree level mismatch");
+    EXPECT_EQ(failure_of<database_corrupt>([&] { (void)n.find(0x3F); }), "btree level mismatch");
 }
 
 TEST_P(NodeTest, SubnodeBlockClaimingMoreEntriesThanItHoldsIsCorrupt) {
@@ -102,7 +98,7 @@ TEST_P(NodeTest, SubnodeBlockClaimingMoreEntriesThanItHoldsIsCorrupt) {
     data[2] = std::byte{0xFF};
     const auto sl = img.put_block(0x202, data);
     img.finish({sl}, {{0x21, 0, 0x202, 0}});
-    EXPECT_EQ(failure<database_corrupt>([&] { open_database(img.raw())->lookup_node(0x21).lookup(0x3F); }),
+    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(img.raw())->lookup_node(0x21).lookup(0x3F); }),
               "subnode block entry count exceeds block");
 }
 

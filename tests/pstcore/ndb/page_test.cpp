@@ -9,7 +9,7 @@
 namespace pstcore {
 namespace {
 
-using ndbtest::failure;
+using ndbtest::failure_of;
 using ndbtest::image;
 
 class PageTest : public ::testing::TestWithParam<bool> {
@@ -68,15 +68,15 @@ TEST_P(PageTest, LocationChecksComeBeforeReadingInTheirOrder) {
     const auto db = open_database(img.raw());
     const std::uint64_t eof = img.raw().size();
     // Misaligned and past the end: the end is tested first.
-    EXPECT_EQ(failure<unexpected_page>([&] {
+    EXPECT_EQ(failure_of<unexpected_page>([&] {
                   db->read_nbt_page({1, eof - 100});
               }),
               "nonsensical page location; past eof");
-    EXPECT_EQ(failure<unexpected_page>([&] {
+    EXPECT_EQ(failure_of<unexpected_page>([&] {
                   db->read_nbt_page({1, 1000});
               }),
               "nonsensical page location; not sector aligned");
-    EXPECT_EQ(failure<unexpected_page>([&] {
+    EXPECT_EQ(failure_of<unexpected_page>([&] {
                   db->read_nbt_page({1, eof - 511});
               }),
               "nonsensical page location; past eof");
@@ -90,15 +90,18 @@ TEST_P(PageTest, PageFieldChecks) {
 
     {
         const auto db = open_database(img.raw());
-        EXPECT_EQ(failure<unexpected_page>([&] { db->read_nbt_page({root.id + 1, root.address}); }), "wrong page id");
-        EXPECT_EQ(failure<unexpected_page>([&] { db->read_bbt_page(root); }), "page_type != page_type_bbt");
-        EXPECT_EQ(failure<unexpected_page>([&] { db->read_nbt_nonleaf_page(root); }), "page_type != page_type_nbt");
+        EXPECT_EQ(failure_of<unexpected_page>([&] {
+                      db->read_nbt_page({root.id + 1, root.address});
+                  }),
+                  "wrong page id");
+        EXPECT_EQ(failure_of<unexpected_page>([&] { db->read_bbt_page(root); }), "page_type != page_type_bbt");
+        EXPECT_EQ(failure_of<unexpected_page>([&] { db->read_nbt_nonleaf_page(root); }), "page_type != page_type_nbt");
         EXPECT_NO_THROW(db->read_nbt_leaf_page(root));
     }
     {
         auto bad = img;
         bad.put8(root.address + trailer + 1, 0x80);
-        EXPECT_EQ(failure<database_corrupt>([&] { open_database(bad.raw())->lookup_node_info(1); }),
+        EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(bad.raw())->lookup_node_info(1); }),
                   "ptype != ptype repeat?");
     }
     {
@@ -118,7 +121,7 @@ TEST_P(PageTest, PageFieldChecks) {
         // More entries than the page has room for.
         auto bad = img;
         bad.put8(root.address + (unicode() ? 488 : 496), unicode() ? 16 : 32);
-        EXPECT_EQ(failure<database_corrupt>([&] { open_database(bad.raw())->lookup_node_info(1); }),
+        EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(bad.raw())->lookup_node_info(1); }),
                   "page entry count exceeds page");
     }
 }
@@ -134,7 +137,7 @@ TEST_P(PageTest, PageThatPointsBackAtAnAncestorIsRejected) {
     img.put_page(bbt, 0x80, 0, 0, {});
     img.set_roots(root, bbt);
     const auto db = open_database(img.raw());
-    EXPECT_EQ(failure<database_corrupt>([&] { db->lookup_node_info(1); }), "btree level mismatch");
+    EXPECT_EQ(failure_of<database_corrupt>([&] { db->lookup_node_info(1); }), "btree level mismatch");
     EXPECT_THROW(for (auto& v : btree_range<node_id, node_info>(db->read_nbt_root()))(void) v, database_corrupt);
 }
 
@@ -145,7 +148,7 @@ TEST_P(PageTest, ImplausiblyDeepTreeIsRejected) {
     const page_info bbt{0x202, img.next_page_address()};
     img.put_page(bbt, 0x80, 0, 0, {});
     img.set_roots(root, bbt);
-    EXPECT_EQ(failure<database_corrupt>([&] { open_database(img.raw())->lookup_node_info(1); }), "btree too deep");
+    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(img.raw())->lookup_node_info(1); }), "btree too deep");
 }
 
 TEST_P(PageTest, WalkOverSharedChildrenEndsInsteadOfMultiplying) {
@@ -164,7 +167,7 @@ TEST_P(PageTest, WalkOverSharedChildrenEndsInsteadOfMultiplying) {
     img.put_page(bbt, 0x80, 0, 0, {});
     img.set_roots(root, bbt);
     const auto db = open_database(img.raw());
-    EXPECT_EQ(failure<database_corrupt>([&] {
+    EXPECT_EQ(failure_of<database_corrupt>([&] {
                   for (auto& v : btree_range<node_id, node_info>(db->read_nbt_root())) (void)v;
               }),
               "btree walk exceeds file");

@@ -11,74 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "pstcore/ndb/crypt.h"
+#include "pstcore/ndb/node.h"
 #include "pstwrite/ndb_writer.h"
+#include "support/test_helpers.h"
 
 namespace ltpcheck {
 
 using bytes = std::vector<std::byte>;
 
-inline std::uint64_t le(std::span<const std::byte> b, std::size_t at, unsigned width) {
-    if (at > b.size() || width > b.size() - at) throw std::out_of_range("read past end");
-    std::uint64_t v = 0;
-    for (unsigned i = 0; i < width; ++i) v |= std::to_integer<std::uint64_t>(b[at + i]) << (8 * i);
-    return v;
-}
-
-inline bytes hex(std::string_view h) {
-    bytes out;
-    int hi = -1;
-    for (char c : h) {
-        int v = (c >= '0' && c <= '9')   ? c - '0'
-                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                         : -1;
-        if (v < 0) continue;
-        if (hi < 0) {
-            hi = v;
-        } else {
-            out.push_back(static_cast<std::byte>(hi * 16 + v));
-            hi = -1;
-        }
-    }
-    return out;
-}
-
-inline bytes text_bytes(std::string_view s) {
-    bytes b;
-    for (char c : s) b.push_back(static_cast<std::byte>(c));
-    return b;
-}
-
-inline bytes u16_bytes(std::u16string_view s) {
-    bytes b;
-    for (char16_t c : s) {
-        b.push_back(static_cast<std::byte>(c & 0xFF));
-        b.push_back(static_cast<std::byte>(c >> 8));
-    }
-    return b;
-}
-
-// The decoded blocks of a node or subnode, in stream order.
-inline std::vector<bytes> blocks_of(std::span<const std::byte> file, const pstwrite::layout& l,
-                                    const pstwrite::node_place& n) {
-    std::vector<bytes> out;
-    for (std::uint64_t bid : n.data_blocks) {
-        const pstwrite::block_place* b = l.find_block(bid);
-        if (!b) throw std::runtime_error("block missing from layout");
-        bytes data(file.begin() + b->ib, file.begin() + b->ib + b->cb);
-        if (l.enc == pstwrite::crypt::permute) pstcore::permute_decode(data);
-        if (l.enc == pstwrite::crypt::cyclic) pstcore::cyclic_crypt(data, static_cast<std::uint32_t>(b->bid));
-        out.push_back(std::move(data));
-    }
-    return out;
-}
-
-inline bytes join(const std::vector<bytes>& blocks) {
-    bytes out;
-    for (const auto& b : blocks) out.insert(out.end(), b.begin(), b.end());
-    return out;
-}
+// The shared helpers under the names these tests have always used.
+inline constexpr auto le = &mftest::get_le;
+inline constexpr auto hex = &mftest::hex_bytes;
+inline constexpr auto text_bytes = &mftest::ascii;
+inline constexpr auto u16_bytes = &mftest::utf16;
+using mftest::slow_crc;
 
 inline const pstwrite::node_place* find_sub(const pstwrite::node_place& n, std::uint32_t nid) {
     for (const auto& s : n.subnodes)
@@ -201,13 +147,14 @@ inline heap heap_of(const std::vector<std::byte>& data, pstwrite::format f) {
 }  // namespace ltpcheck
 
 namespace ltpcheck {
-// The PST CRC the slow way (reflected 0xEDB88320, initial 0, no final inversion).
-inline std::uint32_t slow_crc(std::span<const std::byte> data) {
-    std::uint32_t crc = 0;
-    for (std::byte b : data) {
-        crc ^= std::to_integer<std::uint32_t>(b);
-        for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+// A heap from a node the reader opened: page i is the node's block i.
+inline heap heap_of(const pstcore::node& n) {
+    heap h;
+    for (std::size_t p = 0; p < n.get_page_count(); ++p) {
+        bytes page(n.get_page_size(p));
+        n.read(page, p, 0);
+        h.pages.push_back(std::move(page));
     }
-    return crc;
+    return h;
 }
 }  // namespace ltpcheck

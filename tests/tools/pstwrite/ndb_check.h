@@ -9,29 +9,18 @@
 
 #include "pstcore/ndb/crypt.h"
 #include "pstwrite/ndb_writer.h"
+#include "support/test_helpers.h"
 
 namespace ndbcheck {
 
-// The PST CRC-32 computed the slow way: reflected 0xEDB88320, initial 0, no final inversion.
-inline std::uint32_t slow_crc(std::span<const std::byte> data) {
-    std::uint32_t crc = 0;
-    for (std::byte b : data) {
-        crc ^= std::to_integer<std::uint32_t>(b);
-        for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return crc;
-}
+using mftest::slow_crc;
 
 inline std::uint16_t signature(std::uint64_t bid, std::uint64_t ib) {
     const auto v = static_cast<std::uint32_t>(bid ^ ib);
     return static_cast<std::uint16_t>((v >> 16) ^ (v & 0xFFFF));
 }
 
-inline std::uint64_t le(std::span<const std::byte> bytes, std::uint64_t offset, unsigned width) {
-    std::uint64_t v = 0;
-    for (unsigned i = 0; i < width; ++i) v |= std::to_integer<std::uint64_t>(bytes[offset + i]) << (8 * i);
-    return v;
-}
+inline constexpr auto le = &mftest::get_le;
 
 inline bool unicode(pstwrite::format f) {
     return f == pstwrite::format::unicode;

@@ -17,11 +17,7 @@ using ndbcheck::pattern;
 using pstwrite::crypt;
 using pstwrite::format;
 
-std::vector<std::byte> read_all(const pstcore::node& n) {
-    std::vector<std::byte> out(n.size());
-    EXPECT_EQ(n.read(out, 0), out.size());
-    return out;
-}
+using mftest::read_all;
 
 struct sizes_case {
     std::uint32_t nid;

@@ -17,21 +17,9 @@ using pstwrite::crypt;
 using pstwrite::format;
 namespace prop = pstwrite::prop;
 
-bytes read_all(const pstcore::node& n) {
-    bytes out(n.size());
-    EXPECT_EQ(n.read(out, 0), out.size());
-    return out;
-}
+using mftest::read_all;
 
-ltpcheck::heap heap_of(const pstcore::node& n) {
-    ltpcheck::heap h;
-    for (std::size_t p = 0; p < n.get_page_count(); ++p) {
-        bytes page(n.get_page_size(p));
-        n.read(page, p, 0);
-        h.pages.push_back(std::move(page));
-    }
-    return h;
-}
+using ltpcheck::heap_of;
 
 // One object (message, folder, attachment …) as the reader sees it: its node, heap and property records.
 struct object {

@@ -11,15 +11,7 @@
 
 namespace {
 
-ltpcheck::heap heap_of(const pstcore::node& n) {
-    ltpcheck::heap h;
-    for (std::size_t p = 0; p < n.get_page_count(); ++p) {
-        ltpcheck::bytes page(n.get_page_size(p));
-        n.read(page, p, 0);
-        h.pages.push_back(std::move(page));
-    }
-    return h;
-}
+using ltpcheck::heap_of;
 
 TEST(StoreColumns, TemplatesMatchAnOutlookStore) {
     MF_REQUIRE_CORPUS();

@@ -35,15 +35,7 @@ bytes slurp(const std::filesystem::path& p) {
     return b;
 }
 
-ltpcheck::heap heap_of(const pstcore::node& n) {
-    ltpcheck::heap h;
-    for (std::size_t p = 0; p < n.get_page_count(); ++p) {
-        bytes page(n.get_page_size(p));
-        n.read(page, p, 0);
-        h.pages.push_back(std::move(page));
-    }
-    return h;
-}
+using ltpcheck::heap_of;
 
 // Row ids of a table node, through its row index.
 std::vector<std::uint32_t> row_ids(const pstcore::node& n) {
