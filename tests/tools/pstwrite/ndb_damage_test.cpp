@@ -157,32 +157,22 @@ TEST(file_layout, ScanAgreesWithTheWriter) {
         EXPECT_EQ(got.bbt_root.level, want.bbt_root.level);
         EXPECT_EQ(got.amap_pages, want.amap_pages);
         EXPECT_EQ(got.pmap_pages, want.pmap_pages);
-        ASSERT_EQ(got.pages.size(), want.pages.size());
-        for (std::size_t i = 0; i < got.pages.size(); ++i) {
-            EXPECT_EQ(got.pages[i].ib, want.pages[i].ib);
-            EXPECT_EQ(got.pages[i].bid, want.pages[i].bid);
-            EXPECT_EQ(got.pages[i].entries, want.pages[i].entries);
-        }
-        ASSERT_EQ(got.blocks.size(), want.blocks.size());
-        for (std::size_t i = 0; i < got.blocks.size(); ++i) {
-            EXPECT_EQ(got.blocks[i].bid, want.blocks[i].bid);
-            EXPECT_EQ(got.blocks[i].ib, want.blocks[i].ib);
-            EXPECT_EQ(got.blocks[i].size, want.blocks[i].size);
-        }
-        ASSERT_EQ(got.nodes.size(), want.nodes.size());
-        for (std::size_t i = 0; i < got.nodes.size(); ++i) {
-            EXPECT_EQ(got.nodes[i].nid, want.nodes[i].nid);
-            EXPECT_EQ(got.nodes[i].parent_nid, want.nodes[i].parent_nid);
-            EXPECT_EQ(got.nodes[i].bid_sub, want.nodes[i].bid_sub);
-            EXPECT_EQ(got.nodes[i].data_blocks, want.nodes[i].data_blocks);
-            EXPECT_EQ(got.nodes[i].tree_blocks, want.nodes[i].tree_blocks);
-            EXPECT_EQ(got.nodes[i].subnode_blocks, want.nodes[i].subnode_blocks);
-            ASSERT_EQ(got.nodes[i].subnodes.size(), want.nodes[i].subnodes.size());
-            for (std::size_t j = 0; j < got.nodes[i].subnodes.size(); ++j) {
-                EXPECT_EQ(got.nodes[i].subnodes[j].nid, want.nodes[i].subnodes[j].nid);
-                EXPECT_EQ(got.nodes[i].subnodes[j].data_blocks, want.nodes[i].subnodes[j].data_blocks);
-            }
-        }
+        const auto page = [](const pstwrite::page_place& p) { return std::tuple(p.ib, p.bid, p.entries); };
+        const auto block = [](const pstwrite::block_place& b) { return std::tuple(b.bid, b.ib, b.size); };
+        const auto sub = [](const pstwrite::node_place& n) { return std::tuple(n.nid, n.data_blocks); };
+        const auto node = [&](const pstwrite::node_place& n) {
+            std::vector<decltype(sub(n))> subs;
+            for (const auto& s : n.subnodes) subs.push_back(sub(s));
+            return std::tuple(n.nid, n.parent_nid, n.bid_sub, n.data_blocks, n.tree_blocks, n.subnode_blocks, subs);
+        };
+        const auto all = [](const auto& v, const auto& key) {
+            std::vector<decltype(key(v.front()))> out;
+            for (const auto& x : v) out.push_back(key(x));
+            return out;
+        };
+        EXPECT_EQ(all(got.pages, page), all(want.pages, page));
+        EXPECT_EQ(all(got.blocks, block), all(want.blocks, block));
+        EXPECT_EQ(all(got.nodes, node), all(want.nodes, node));
         for (const auto& name : pstwrite::fault_names()) {
             const fault flt = *pstwrite::fault_from_name(name);
             if (flt == fault::header_crc_full && f == format::ansi) continue;

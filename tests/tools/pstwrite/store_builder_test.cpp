@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "ltp_check.h"
+#include "ndb_check.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/node.h"
 #include "pstwrite/store_builder.h"
@@ -77,15 +78,7 @@ std::uint32_t str_tag(format f, std::uint16_t id) {
     return (std::uint32_t{id} << 16) | (f == format::unicode ? 0x1F : 0x1E);
 }
 
-bytes pattern(std::size_t n, unsigned seed) {
-    bytes b(n);
-    std::uint32_t x = seed;
-    for (auto& v : b) {
-        x = x * 1103515245u + 12345u;
-        v = static_cast<std::byte>(x >> 16);
-    }
-    return b;
-}
+using ndbcheck::pattern;
 
 // Visits every node the layout lists and every subnode below it, reading each whole.
 std::size_t read_everything(pstcore::db_context& db, const pstwrite::layout& l) {
@@ -242,23 +235,6 @@ TEST_P(store_test, StandardStoreReadsBackThroughTheNodeDatabase) {
 INSTANTIATE_TEST_SUITE_P(Formats, store_test,
                          ::testing::Combine(::testing::Values(format::unicode, format::ansi),
                                             ::testing::Values(crypt::none, crypt::permute, crypt::cyclic)));
-
-TEST(StoreBuilder, LargeAttachmentNeedsAnXxblock) {
-    pstwrite::store_builder store(format::unicode, crypt::permute);
-    auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
-    const bytes data = pattern(1021 * 8176 + 5000, 9);
-    auto& att = msg.add_attachment().set_data(u"huge.bin", data);
-    const bytes file = store.write_to_memory();
-    auto db = pstcore::open_database(file);
-    object a(db->lookup_node(msg.nid()).lookup(att.nid()));
-    EXPECT_EQ(a.value(0x3701), data);
-    const auto* place = store.where().find_node(msg.nid());
-    ASSERT_NE(place, nullptr);
-    const auto* ap = ltpcheck::find_sub(*place, att.nid());
-    ASSERT_NE(ap, nullptr);
-    ASSERT_EQ(ap->subnodes.size(), 1u);
-    EXPECT_EQ(ap->subnodes[0].tree_blocks.size(), 3u);  // one XXBLOCK over two XBLOCKs
-}
 
 TEST(StoreBuilder, OleAndByReferenceAttachments) {
     pstwrite::store_builder store(format::ansi, crypt::none);
