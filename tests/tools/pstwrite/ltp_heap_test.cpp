@@ -78,19 +78,6 @@ TEST(LtpHeap, RejectsItemsLargerThanOutlookAllocates) {
     EXPECT_THROW(heap.allocate(pstwrite::bytes(3581)), std::invalid_argument);
 }
 
-TEST(LtpHeap, FaultsDamageThePageMap) {
-    pstwrite::heap_builder past(format::unicode, 0xBC);
-    past.allocate(ltpcheck::text_bytes("ab"));
-    past.set_fault(pstwrite::heap_fault::page_map_past_end);
-    EXPECT_GT(ltpcheck::le(past.build(), 0, 2), 8176u);
-
-    pstwrite::heap_builder count(format::unicode, 0xBC);
-    count.allocate(ltpcheck::text_bytes("ab"));
-    count.set_fault(pstwrite::heap_fault::page_map_bad_count);
-    const auto data = count.build();
-    EXPECT_EQ(ltpcheck::le(data, ltpcheck::le(data, 0, 2), 2), 2047u);
-}
-
 TEST(LtpBth, HeaderAndSortedLeafRecords) {
     pstwrite::heap_builder heap(format::unicode, 0xB5);
     std::vector<pstwrite::bth_record> records;

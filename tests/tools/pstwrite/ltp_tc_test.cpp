@@ -129,17 +129,6 @@ TEST(LtpTc, ForcedSubnodeMatrixAndLargeCells) {
     EXPECT_EQ(node.subnodes[0].data, ltpcheck::u16_bytes(long_name));
 }
 
-TEST(LtpTc, ZeroRowSizeFault) {
-    pstwrite::tc_options o;
-    o.zero_row_size = true;
-    pstwrite::tc_builder t(format::unicode, pstwrite::layout_columns({0x0E080003}), o);
-    t.add_row(5, {});
-    pstwrite::nid_counter nids;
-    const auto info = ltpcheck::read_tcinfo(ltpcheck::heap_of(t.build(nids).data, format::unicode));
-    EXPECT_EQ(info.rgib[3], 0);
-    EXPECT_NE(info.hnid_rows, 0u);
-}
-
 TEST(LtpTc, TwoByteRowIndexCountsAtMost65536Rows) {
     pstwrite::tc_builder t(format::ansi, pstwrite::layout_columns({}));
     for (std::uint32_t i = 0; i < 65536; ++i) t.add_row(i + 1, {});
