@@ -35,19 +35,15 @@ TEST(LtpNameMap, NumericAndStringNamesFillTheStreams) {
                                    "04200600 0000 0000 C000000000000046"));
     // LID 0x8580, wGuid 3 (first stream GUID) N=0 -> word 6; string at offset 0, wGuid 2 N=1 -> 5; offset 20, wGuid 4
     EXPECT_EQ(v.value(0x0003), hex("80850000 0600 0000  00000000 0500 0100  14000000 0900 0200"));
-    ltpcheck::bytes strings = hex("10000000");
-    for (auto b8 : ltpcheck::u16_bytes(u"Keywords")) strings.push_back(b8);
-    for (auto b8 : hex("06000000")) strings.push_back(b8);
-    for (auto b8 : ltpcheck::u16_bytes(u"x-a")) strings.push_back(b8);
-    strings.resize(strings.size() + 2);  // to the next 4-byte boundary
+    // Each string after its byte length, the next one at a 4-byte boundary.
+    const auto strings = mftest::concat(
+        {hex("10000000"), ltpcheck::u16_bytes(u"Keywords"), hex("06000000"), ltpcheck::u16_bytes(u"x-a"), hex("0000")});
     EXPECT_EQ(v.value(0x0004), strings);
     // Numeric name: hash = LID, bucket (0x8580 ^ 6) % 251.
     EXPECT_EQ(v.value(static_cast<std::uint16_t>(0x1000 + (0x8580 ^ 6) % 251)), hex("80850000 0600 0000"));
     // String name: hash = CRC of the UTF-16LE name.
     const std::uint32_t crc = ltpcheck::slow_crc(ltpcheck::u16_bytes(u"Keywords"));
-    ltpcheck::bytes entry;
-    for (int i = 0; i < 4; ++i) entry.push_back(static_cast<std::byte>(crc >> (8 * i)));
-    for (auto b8 : hex("0500 0100")) entry.push_back(b8);
+    const auto entry = mftest::concat({mftest::le(crc, 4), hex("0500 0100")});
     EXPECT_EQ(v.value(static_cast<std::uint16_t>(0x1000 + (crc ^ 5) % 251)), entry);
 }
 
