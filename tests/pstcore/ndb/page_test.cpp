@@ -68,18 +68,13 @@ TEST_P(PageTest, LocationChecksComeBeforeReadingInTheirOrder) {
     const auto db = open_database(img.raw());
     const std::uint64_t eof = img.raw().size();
     // Misaligned and past the end: the end is tested first.
-    EXPECT_EQ(failure_of<unexpected_page>([&] {
-                  db->read_nbt_page({1, eof - 100});
-              }),
-              "nonsensical page location; past eof");
-    EXPECT_EQ(failure_of<unexpected_page>([&] {
-                  db->read_nbt_page({1, 1000});
-              }),
-              "nonsensical page location; not sector aligned");
-    EXPECT_EQ(failure_of<unexpected_page>([&] {
-                  db->read_nbt_page({1, eof - 511});
-              }),
-              "nonsensical page location; past eof");
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {eof - 100, "nonsensical page location; past eof"},
+        {1000, "nonsensical page location; not sector aligned"},
+        {eof - 511, "nonsensical page location; past eof"},
+    };
+    for (const auto& [address, what] : cases)
+        EXPECT_EQ(failure_of<unexpected_page>([&] { db->read_nbt_page({1, address}); }), what);
 }
 
 TEST_P(PageTest, PageFieldChecks) {
