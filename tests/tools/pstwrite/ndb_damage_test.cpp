@@ -28,7 +28,8 @@ struct good_file {
     pstwrite::layout where;
 };
 
-// Lowest node 0x21 with one block, 0x12E with an XBLOCK, and enough nodes for a branch level in the NBT.
+// Lowest node 0x21 with one block, 0x12E with an XBLOCK, and enough nodes for a branch level in the NBT (whose
+// keys every lookup in read_everything goes through).
 good_file make_good(format f) {
     pstwrite::ndb_writer w(f, crypt::permute);
     w.add_node(0x21, 0, pattern(100, 1));

@@ -283,22 +283,6 @@ TEST(ndb_writer, AnsiSubnodeLeafAndNesting) {
     EXPECT_EQ(le(inner, 4, 4), 0x803Fu);
 }
 
-TEST(ndb_writer, ManyNodesMakeABranchLevel) {
-    for (format f : {format::unicode, format::ansi}) {
-        pstwrite::ndb_writer w(f, crypt::none);
-        for (std::uint32_t i = 0; i < 700; ++i) w.add_node(((0x10001 + i) << 5) | 4, 0x8082, pattern(i % 3, i));
-        const auto bytes = w.finish_to_memory();
-        const auto& l = w.where();
-        EXPECT_GE(l.nbt_root.level, 1);
-        EXPECT_GE(l.bbt_root.level, 1);
-        // A branch entry's key is the first key of its child page.
-        const unsigned id = id_size(f);
-        const auto root = std::span<const std::byte>(bytes).subspan(l.nbt_root.ib, 512);
-        const std::uint64_t child_ib = le(root, 2 * id, id);
-        EXPECT_EQ(le(root, 0, id), le(std::span<const std::byte>(bytes).subspan(child_ib, 512), 0, id));
-    }
-}
-
 TEST(ndb_writer, AllocationMapsMarkEveryBlockAndPage) {
     for (format f : {format::unicode, format::ansi}) {
         SCOPED_TRACE(static_cast<int>(f));
