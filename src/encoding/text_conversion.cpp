@@ -121,15 +121,16 @@ std::optional<std::string> encode_to_string(UConverter* converter, std::u16strin
     return output;
 }
 
-// Most strings in a Unicode store are plain ASCII; for those UTF-8 is the low byte of each unit, and opening two
+// Most strings in a Unicode store are plain ASCII; for those each unit is the character, and opening two
 // converters would cost more than the conversion. Anything else (an odd length included) goes through ICU.
-std::optional<std::string> utf16le_ascii_to_utf8(std::span<const std::byte> bytes) {
+template <typename String>
+std::optional<String> utf16le_ascii(std::span<const std::byte> bytes) {
     if (bytes.size() % 2 != 0) return std::nullopt;
-    std::string result(bytes.size() / 2, '\0');
+    String result(bytes.size() / 2, typename String::value_type{});
     for (std::size_t i = 0; i < result.size(); ++i) {
         const auto low = std::to_integer<unsigned char>(bytes[2 * i]);
         if (low >= 0x80 || bytes[2 * i + 1] != std::byte{0}) return std::nullopt;
-        result[i] = static_cast<char>(low);
+        result[i] = static_cast<typename String::value_type>(low);
     }
     return result;
 }
@@ -144,6 +145,9 @@ std::optional<std::string> utf16le_ascii_to_utf8(std::span<const std::byte> byte
 std::wstring bytes_to_wstring(std::span<const std::byte> bytes, const TextEncodingItem* encoding) {
     if (bytes.empty()) return {};
     if (encoding == nullptr) log_and_throw("bytes_to_wstring: No Text Encoding provided !");
+    if (encoding->codePage == 1200) {
+        if (auto ascii = utf16le_ascii<std::wstring>(bytes)) return std::move(*ascii);
+    }
     const converter_ptr source = open_converter(encoding->charsetName);
     if (!source) log_and_throw("bytes_to_wstring: Invalid source converter.");
     const auto utf16 = decode_all(source.get(), bytes);
@@ -180,7 +184,7 @@ std::string bytes_to_utf8string(std::span<const std::byte> bytes, const TextEnco
         throw std::runtime_error("bytes_to_utf8string: No Text Encoding provided !");
     }
     if (encoding->codePage == 1200) {
-        if (auto ascii = utf16le_ascii_to_utf8(bytes)) return std::move(*ascii);
+        if (auto ascii = utf16le_ascii<std::string>(bytes)) return std::move(*ascii);
     }
     const converter_ptr source = open_converter(encoding->charsetName);
     if (!source) log_and_throw("bytes_to_utf8string: Invalid source converter.");
