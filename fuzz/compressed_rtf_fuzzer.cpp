@@ -2,34 +2,21 @@
 // body that exists only as RTF. A compressed_rtf_error is a clean refusal; a crash, hang or runaway allocation is
 // a finding.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "encoding/compressed_rtf.h"
 #include "encoding/rtf_pictures.h"
+// Compressed RTF checks its data with the same CRC as the PST format.
+#include "pstcore/ndb/crypt.h"
 
 namespace {
 
 void put32(std::vector<std::byte>& bytes, std::size_t at, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-}
-
-std::uint32_t rtf_crc(const std::byte* data, std::size_t size) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t n = 0; n < 256; ++n) {
-            std::uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0;
-    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ std::to_integer<unsigned>(data[i])) & 0xFF] ^ (crc >> 8);
-    return crc;
 }
 
 }  // namespace
@@ -42,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size >= 16 && (data[0] & 1)) {
         put32(value, 0, static_cast<std::uint32_t>(size - 4));
         put32(value, 8, 0x75465A4C);
-        put32(value, 12, rtf_crc(value.data() + 16, size - 16));
+        put32(value, 12, pstcore::compute_crc(std::span(value).subspan(16)));
     }
     std::string text;
     std::vector<mailferry::rtf_picture_info> pictures;

@@ -268,7 +268,7 @@ void append_decimal(std::size_t number, std::string& out) {
 
 }  // namespace
 
-void rtf_picture_detector::feed(unsigned char byte, std::size_t position) {
+void rtf_picture_detector::advance(unsigned char byte, std::size_t position) {
     switch (m_state) {
         case state::idle:
             m_state = byte == '\\' ? state::backslash : state::idle;

@@ -36,10 +36,17 @@ struct rtf_image {
 class rtf_picture_detector {
 public:
     // `position` is where `byte` lies in the text.
-    void feed(unsigned char byte, std::size_t position);
+    void feed(unsigned char byte, std::size_t position) {
+        // Called for every byte of every decompressed body; almost all of them leave the detector idle, so only
+        // the rest pay for a call.
+        if (m_state == state::idle && byte != '\\') return;
+        advance(byte, position);
+    }
     const std::vector<std::uint32_t>& positions() const { return m_positions; }
 
 private:
+    void advance(unsigned char byte, std::size_t position);
+
     enum class state : std::uint8_t { idle, backslash, p, i, c, t };
     state m_state = state::idle;
     std::vector<std::uint32_t> m_positions;

@@ -121,6 +121,20 @@ std::optional<std::string> encode_to_string(UConverter* converter, std::u16strin
     return output;
 }
 
+// Most strings in a Unicode store are plain ASCII; for those each unit is the character, and opening two
+// converters would cost more than the conversion. Anything else (an odd length included) goes through ICU.
+template <typename String>
+std::optional<String> utf16le_ascii(std::span<const std::byte> bytes) {
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    String result(bytes.size() / 2, typename String::value_type{});
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        const auto low = std::to_integer<unsigned char>(bytes[2 * i]);
+        if (low >= 0x80 || bytes[2 * i + 1] != std::byte{0}) return std::nullopt;
+        result[i] = static_cast<typename String::value_type>(low);
+    }
+    return result;
+}
+
 [[noreturn]] void log_and_throw(const char* text) {
     platform::log_diagnostic(text);
     throw std::runtime_error(text);
@@ -131,6 +145,9 @@ std::optional<std::string> encode_to_string(UConverter* converter, std::u16strin
 std::wstring bytes_to_wstring(std::span<const std::byte> bytes, const TextEncodingItem* encoding) {
     if (bytes.empty()) return {};
     if (encoding == nullptr) log_and_throw("bytes_to_wstring: No Text Encoding provided !");
+    if (encoding->codePage == 1200) {
+        if (auto ascii = utf16le_ascii<std::wstring>(bytes)) return std::move(*ascii);
+    }
     const converter_ptr source = open_converter(encoding->charsetName);
     if (!source) log_and_throw("bytes_to_wstring: Invalid source converter.");
     const auto utf16 = decode_all(source.get(), bytes);
@@ -165,6 +182,9 @@ std::string bytes_to_utf8string(std::span<const std::byte> bytes, const TextEnco
     if (encoding == nullptr) {
         platform::log_diagnostic("bytes_to_utf8string: No Text Encoding provided.");
         throw std::runtime_error("bytes_to_utf8string: No Text Encoding provided !");
+    }
+    if (encoding->codePage == 1200) {
+        if (auto ascii = utf16le_ascii<std::string>(bytes)) return std::move(*ascii);
     }
     const converter_ptr source = open_converter(encoding->charsetName);
     if (!source) log_and_throw("bytes_to_utf8string: Invalid source converter.");

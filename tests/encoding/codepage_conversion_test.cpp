@@ -43,6 +43,11 @@ const decode_case decode_cases[] = {
     {"Utf16le", 1200, std::string("\x3D\xD8\x00\xDE\x41\x00", 6), L"\U0001F600A", u"\U0001F600A",
      "\xF0\x9F\x98\x80"
      "A"},
+    // Plain ASCII takes a short cut past the converters; the last units below, just outside ASCII, must not.
+    {"Utf16leAscii", 1200, std::string("H\0i\0\0\0\x7F\0~\0", 10), std::wstring(L"Hi\0\x7F~", 5),
+     std::u16string(u"Hi\0\x7F~", 5), std::string("Hi\0\x7F~", 5)},
+    {"Utf16leLatin1AfterAscii", 1200, std::string("a\0b\0\x80\0", 6), L"ab\u0080", u"ab\u0080", "ab\xC2\x80"},
+    {"Utf16leHighByteAfterAscii", 1200, std::string("a\0\x41\x01", 4), L"a\u0141", u"a\u0141", "a\xC5\x81"},
 };
 
 class DecodeBytes : public testing::TestWithParam<decode_case> {};

@@ -1,5 +1,7 @@
 #include "pstcore/ndb/crypt.h"
 
+#include <cstring>
+
 namespace pstcore {
 
 namespace {
@@ -72,8 +74,37 @@ void permute_encode(std::span<std::byte> data) {
     for (auto& b : data) b = static_cast<std::byte>(k_table[std::to_integer<unsigned>(b)]);
 }
 
+namespace {
+
+// Decoding two bytes per lookup roughly halves the cost of the reader's hottest loop: every byte of a
+// permutation-encoded file passes through here. The table maps each byte of a 16-bit word on its own, so it is
+// the same whichever the machine's byte order.
+using pair_table = std::array<std::uint16_t, 65536>;
+
+const pair_table& decode_pair_table() {
+    static const pair_table table = [] {
+        pair_table t{};
+        for (unsigned v = 0; v < t.size(); ++v) {
+            t[v] = static_cast<std::uint16_t>(k_table[512 + (v & 0xFF)] | (k_table[512 + (v >> 8)] << 8));
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
 void permute_decode(std::span<std::byte> data) {
-    for (auto& b : data) b = static_cast<std::byte>(k_table[512 + std::to_integer<unsigned>(b)]);
+    const pair_table& pairs = decode_pair_table();
+    std::byte* p = data.data();
+    std::size_t n = data.size();
+    for (; n >= 2; n -= 2, p += 2) {
+        std::uint16_t w;
+        std::memcpy(&w, p, 2);
+        w = pairs[w];
+        std::memcpy(p, &w, 2);
+    }
+    if (n != 0) *p = static_cast<std::byte>(k_table[512 + std::to_integer<unsigned>(*p)]);
 }
 
 void cyclic_crypt(std::span<std::byte> data, std::uint32_t key) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -80,7 +81,24 @@ public:
     std::size_t num_values() const override { return m_records.size(); }
     unsigned get_level() const override { return 0; }
 
+    // Every property read looks its id up here: search the sorted records directly rather than through the
+    // virtual, bounds-checked key accessor the generic search uses.
+    V lookup(const K& key) const override {
+        if (const V* value = locate(key)) return *value;
+        throw key_not_found<K>(key);
+    }
+    std::optional<V> find(const K& key) const override {
+        if (const V* value = locate(key)) return *value;
+        return std::nullopt;
+    }
+
 private:
+    const V* locate(const K& key) const {
+        const auto it = std::lower_bound(m_records.begin(), m_records.end(), key,
+                                         [](const std::pair<K, V>& record, const K& k) { return record.first < k; });
+        return it != m_records.end() && it->first == key ? &it->second : nullptr;
+    }
+
     std::vector<std::pair<K, V>> m_records;
 };
 

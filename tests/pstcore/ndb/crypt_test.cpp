@@ -35,6 +35,22 @@ TEST(Crypt, PermuteDecodesZeroToFirstEntryOfInverse) {
     EXPECT_EQ(data[3], std::byte{0xEC});
 }
 
+// Decoding goes two bytes at a time: every byte value, at even and odd positions and in an odd-length tail,
+// must still map through the inverse table on its own.
+TEST(Crypt, PermuteDecodesEveryByteAtEveryPositionAndLength) {
+    const auto& t = crypt_table();
+    for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{257}, std::size_t{512}}) {
+        std::vector<std::byte> data(length);
+        for (std::size_t i = 0; i < length; ++i) data[i] = static_cast<std::byte>((i * 37 + length) & 0xFF);
+        const auto original = data;
+        permute_decode(data);
+        for (std::size_t i = 0; i < length; ++i) {
+            ASSERT_EQ(std::to_integer<unsigned>(data[i]), t[512 + std::to_integer<unsigned>(original[i])])
+                << "length " << length << ", byte " << i;
+        }
+    }
+}
+
 TEST(Crypt, CyclicIsItsOwnInverseAndDependsOnKey) {
     std::vector<std::byte> plain;
     for (int i = 0; i < 600; ++i) plain.push_back(static_cast<std::byte>(i * 7));
