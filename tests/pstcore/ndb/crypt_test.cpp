@@ -25,14 +25,11 @@ TEST(Crypt, TableHalvesAreInversesAndSIsAnInvolution) {
     }
 }
 
+// 00 decodes to the inverse table's first entry; 93 41 FF are the heap header bytes of a real file.
 TEST(Crypt, PermuteDecodesZeroToFirstEntryOfInverse) {
-    std::vector<std::byte> data{std::byte{0x00}, std::byte{0x93}, std::byte{0x41}, std::byte{0xFF}};
+    auto data = mftest::hex_bytes("00 93 41 ff");
     permute_decode(data);
-    EXPECT_EQ(data[0], std::byte{0x47});
-    // The heap header bytes of a real file: 93 41 FF decode to BC 00 EC.
-    EXPECT_EQ(data[1], std::byte{0xBC});
-    EXPECT_EQ(data[2], std::byte{0x00});
-    EXPECT_EQ(data[3], std::byte{0xEC});
+    EXPECT_EQ(data, mftest::hex_bytes("47 bc 00 ec"));
 }
 
 // Decoding goes two bytes at a time: every byte value, at even and odd positions and in an odd-length tail,
