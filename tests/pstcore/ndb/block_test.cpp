@@ -156,19 +156,17 @@ TEST_P(BlockTest, ExtendedBlockReadsAcrossChildren) {
     EXPECT_EQ(n.read(tail, size - 40), 40u);
 }
 
-TEST_P(BlockTest, ExtendedBlockWhosePageCountDisagreesIsCorrupt) {
-    auto f = make_extended(make(), 3, 500);
-    // lcbTotal now needs only two children.
-    f.img.put32(f.xblock.address + 4, static_cast<std::uint32_t>(f.img.max_block() + 1));
-    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
-              "extended block page count mismatch");
-}
-
-TEST_P(BlockTest, ExtendedBlockWithMoreIdsThanItHoldsIsCorrupt) {
-    auto f = make_extended(make(), 2, 10);
-    f.img.put16(f.xblock.address + 2, 2000);
-    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }),
-              "extended block entry count exceeds block");
+// An XBLOCK of three children whose lcbTotal needs only two, or whose cEnt (at 2) claims more ids than it holds.
+TEST_P(BlockTest, ExtendedBlockWhoseCountsDisagreeIsCorrupt) {
+    const std::tuple<std::size_t, std::uint32_t, const char*> cases[] = {
+        {4, static_cast<std::uint32_t>(make().max_block() + 1), "extended block page count mismatch"},
+        {2, 2000, "extended block entry count exceeds block"},
+    };
+    for (const auto& [at, value, what] : cases) {
+        auto f = make_extended(make(), 3, 500);
+        f.img.put_n(f.xblock.address + at, value, at == 2 ? 2 : 4);
+        EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(f.img.raw())->lookup_node(0x21).size(); }), what);
+    }
 }
 
 TEST_P(BlockTest, ShortChildInTheMiddleIsCorrupt) {

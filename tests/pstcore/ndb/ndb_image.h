@@ -51,6 +51,7 @@ public:
     void put32(std::size_t at, std::uint32_t v) { putn(at, v, 4); }
     void put64(std::size_t at, std::uint64_t v) { putn(at, v, 8); }
     void put_id(std::size_t at, std::uint64_t v) { putn(at, v, id_size()); }
+    void put_n(std::size_t at, std::uint64_t v, std::size_t width) { putn(at, v, width); }
     void put(std::size_t at, std::initializer_list<std::uint8_t> values) {
         for (auto v : values) m_bytes.at(at++) = std::byte{v};
     }
