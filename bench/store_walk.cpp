@@ -22,6 +22,13 @@ constexpr std::array<pstcore::prop_id, 3> k_body_props{pstcore::k_prop_body, pst
                                                        k_prop_rtf_compressed};
 constexpr std::array<pstcore::prop_id, 1> k_attachment_data{pstcore::k_prop_attach_data};
 
+// The stream of a property whose type has no reader of its own, read through and dropped.
+void drain_stream(pstcore::hnid_stream_device device) {
+    std::array<char, 4096> buffer;
+    while (device.read(buffer.data(), buffer.size()) > 0) {
+    }
+}
+
 class walker {
 public:
     explicit walker(const mailferry::TextEncodingItem* encoding) : m_encoding(encoding) {}
@@ -102,21 +109,7 @@ private:
         for (const pstcore::prop_id id : object.get_prop_list()) {
             if (std::find(skip.begin(), skip.end(), id) != skip.end()) continue;
             ++m_counts.properties;
-            const pstcore::prop_type type = object.get_prop_type(id);
-            if (pstcore::is_inline_type(type))
-                object.get_value_4(id);
-            else if (type == types::systime)
-                object.read_time(id);
-            else if (pstcore::is_eight_byte_type(type))
-                object.get_value_8(id);
-            else if (type == types::string8 || type == types::unicode)
-                object.read_utf8string(id);
-            else if (type == types::multi_string8 || type == types::multi_unicode)
-                object.read_utf8string_array(id);
-            else if (type == (types::multi_flag | types::binary))
-                object.read_prop_array(id);
-            else
-                drain(object.open_prop_stream(id));
+            read_property(object, id);
         }
     }
 
@@ -133,6 +126,24 @@ private:
 };
 
 }  // namespace
+
+void read_property(const pstcore::const_property_object& object, pstcore::prop_id id) {
+    const pstcore::prop_type type = object.get_prop_type(id);
+    if (pstcore::is_inline_type(type))
+        object.get_value_4(id);
+    else if (type == types::systime)
+        object.read_time(id);
+    else if (pstcore::is_eight_byte_type(type))
+        object.get_value_8(id);
+    else if (type == types::string8 || type == types::unicode)
+        object.read_utf8string(id);
+    else if (type == types::multi_string8 || type == types::multi_unicode)
+        object.read_utf8string_array(id);
+    else if (type == (types::multi_flag | types::binary))
+        object.read_prop_array(id);
+    else
+        drain_stream(object.open_prop_stream(id));
+}
 
 walk_counts walk_store(pstcore::pst& store, const mailferry::TextEncodingItem* encoding) {
     walker w(encoding);

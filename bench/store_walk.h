@@ -27,6 +27,10 @@ struct walk_counts {
     std::uint64_t damaged_folders = 0;
 };
 
+// Reads one value of a bag or table row by the reader the converter uses for its type (streams read through).
+// Throws what that reader throws.
+void read_property(const pstcore::const_property_object& object, pstcore::prop_id id);
+
 // Walks every folder below the root folder. `encoding` decodes 8-bit strings (null: none attached). Errors
 // opening the store's root folder propagate; everything below is caught per folder and per item.
 walk_counts walk_store(pstcore::pst& store, const mailferry::TextEncodingItem* encoding);

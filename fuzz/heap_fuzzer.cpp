@@ -13,33 +13,13 @@
 #include "pstcore/tables/ltp_fixture.h"  // the in-memory node database of the tests
 #include "pstcore/tables/property_bag.h"
 #include "pstcore/tables/table.h"
+#include "store_walk.h"
 
 namespace {
 
-namespace types = pstcore::prop_types;
-
 void read_value(const pstcore::const_property_object& object, pstcore::prop_id id) {
     try {
-        const auto type = object.get_prop_type(id);
-        if (pstcore::is_inline_type(type))
-            object.get_value_4(id);
-        else if (type == types::systime)
-            object.read_time(id);
-        else if (pstcore::is_eight_byte_type(type))
-            object.get_value_8(id);
-        else if (type == types::string8 || type == types::unicode)
-            object.read_utf8string(id);
-        else if (type == types::multi_string8 || type == types::multi_unicode)
-            object.read_utf8string_array(id);
-        else if (type & types::multi_flag)
-            object.read_prop_array(id);
-        else {
-            object.get_value_variable(id);
-            auto d = object.open_prop_stream(id);
-            char b[64];
-            while (d.read(b, 64) > 0) {
-            }
-        }
+        mailferry::bench::read_property(object, id);
     } catch (const std::exception&) {
     }
 }
