@@ -8,6 +8,7 @@
 #include "cli/info_command.h"
 #include "cli/list_command.h"
 #include "cli/props_command.h"
+#include "cli/show_command.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ constexpr std::string_view kUsage =
     "  props FILE [--nid N] [--table | --rtf]\n"
     "                    a node's properties (default: the message store, 0x21), its table, or its\n"
     "                    compressed RTF body with the HTML made of it\n"
+    "  show FILE --nid N [--mbox] [--codepage N] [--target apple|archive|plain] [--reference]\n"
+    "       [--timezone ZONE]\n"
+    "                    one item as the converter writes it: a message as EML (or an MBOX entry),\n"
+    "                    a contact as a vCard, an appointment as a calendar (or its reference mail)\n"
     "  help              this text\n";
 
 }  // namespace
@@ -40,6 +45,7 @@ int main(int argc, char** argv) {
     if (command == "info" && !rest.empty()) return mailferry::RunInfoCommand(rest, std::cout);
     if (command == "list") return mailferry::RunListCommand(rest, std::cout, std::cerr);
     if (command == "props") return mailferry::RunPropsCommand(rest, std::cout, std::cerr);
+    if (command == "show") return mailferry::RunShowCommand(rest, std::cout, std::cerr);
     std::cerr << "mailferry: unknown command or missing arguments: " << command << "\n" << kUsage;
     return 2;
 }

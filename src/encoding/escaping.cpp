@@ -11,61 +11,20 @@ namespace mailferry {
 
 namespace {
 
-constexpr std::size_t max_property_bytes = 1032;
 constexpr std::size_t stream_chunk = 512;
 constexpr std::size_t fold_after = 75;
 
-// The escapes of vCard and iCalendar values: every line break (CR LF, a lone LF or a lone CR) becomes the two
-// characters backslash and "n"; ",", ";" and the backslash get a backslash before them. Folding, when asked for,
-// writes CR LF and a space before an input byte once 75 input bytes went since the last fold. The state runs on
-// across calls, so a CR LF split between two pieces of text is still one line break.
-class value_escaper {
-public:
-    explicit value_escaper(bool fold) : m_fold(fold) {}
+bool is_continuation_byte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
-    void append(std::string_view text, std::string& out) {
-        for (const char c : text) {
-            if (m_fold && m_column == fold_after) {
-                out.append("\r\n ");
-                m_column = 0;
-            }
-            append_byte(c, out);
-            ++m_column;
-        }
-    }
-
-private:
-    void append_byte(char c, std::string& out) {
-        const bool after_cr = std::exchange(m_after_cr, c == '\r');
-        switch (c) {
-            case '\r':
-                out.append("\\n");
-                break;
-            case '\n':
-                if (!after_cr) out.append("\\n");
-                break;
-            case ',':
-            case ';':
-            case '\\':
-                out.push_back('\\');
-                out.push_back(c);
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-
-    bool m_fold;
-    std::size_t m_column = 0;
-    bool m_after_cr = false;
-};
-
-// The longest prefix of at most `limit` bytes that does not end inside a UTF-8 sequence.
-std::size_t utf8_cut(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return text.size();
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return cut;
+// The bytes of the UTF-8 sequence that `lead` starts (1 for ASCII and for stray bytes).
+std::size_t utf8_length(char lead) {
+    const auto byte = static_cast<unsigned char>(lead);
+    if (byte >= 0xF0) return 4;
+    if (byte >= 0xE0) return 3;
+    if (byte >= 0xC0) return 2;
+    return 1;
 }
 
 bool is_blank_text(std::string_view bytes) {
@@ -75,15 +34,45 @@ bool is_blank_text(std::string_view bytes) {
 
 }  // namespace
 
+void value_escaper::append(std::string_view text, std::string& out) {
+    for (const char c : text) {
+        if (m_fold && m_column > 0 && !is_continuation_byte(c) && m_column + utf8_length(c) > fold_after) {
+            out.append("\r\n ");
+            m_column = 0;
+        }
+        append_byte(c, out);
+        ++m_column;
+    }
+}
+
+void value_escaper::append_byte(char c, std::string& out) {
+    const bool after_cr = std::exchange(m_after_cr, c == '\r');
+    switch (c) {
+        case '\r':
+            out.append("\\n");
+            break;
+        case '\n':
+            if (!after_cr) out.append("\\n");
+            break;
+        case ',':
+        case ';':
+        case '\\':
+            out.push_back('\\');
+            out.push_back(c);
+            break;
+        default:
+            out.push_back(c);
+    }
+}
+
 void AppendEscapedProperty(std::string& out, std::u16string_view value, bool escape) {
     std::string utf8;
     if (value.empty() || !detail::append_utf8(value, utf8)) return;
-    const std::string_view text(utf8.data(), utf8_cut(utf8, max_property_bytes));
     if (!escape) {
-        out.append(text);
+        out.append(utf8);
         return;
     }
-    value_escaper(false).append(text, out);
+    value_escaper(false).append(utf8, out);
 }
 
 bool WriteEscapedTextStream(byte_source& stream, const chunk_converter& convert, std::string& out) {

@@ -1,0 +1,10 @@
+#include "cli/show_kinds.h"
+
+namespace mailferry {
+
+int ShowAppointment(const ShowOptions&, PSTSession&, pstcore::message&, std::ostream&, std::ostream& err) {
+    err << "mailferry show: this kind of item cannot be shown yet\n";
+    return 1;
+}
+
+}  // namespace mailferry
