@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kNewLine = "\r\n";
 // Between two categories: a comma, then a folded line so that a long list stays readable.
 constexpr std::string_view kCategorySeparator = ",\r\n ";
+constexpr std::string_view kSoftBreak = "=\r\n";
 
 // Appends CR LF and the start of a new content line (its name and parameters), ready for the value.
 std::string& StartLine(std::string& out, std::string_view start) {
@@ -185,9 +186,12 @@ void RenderNote(NoteBody& body, std::string extra, VCardTarget target, std::stri
         if (withBody) escaper.append(BodyText(body), out);
         return;
     }
-    StartLine(out, "note;charset=UTF-8;encoding=quoted-printable:=\r\n");
+    StartLine(out, "note;charset=UTF-8;encoding=quoted-printable:").append(kSoftBreak);
     if (!extra.empty()) EncodeQuotedPrintable(extra, out);
-    if (withBody) WriteQuotedPrintableStream(*body.text, body.encoding, out, utf8_encoding());
+    if (!withBody) return;
+    // The body's encoder counts its columns from 0, so it starts on a line of its own: no line passes 76.
+    if (!extra.empty() && !out.ends_with(kSoftBreak)) out.append(kSoftBreak);
+    WriteQuotedPrintableStream(*body.text, body.encoding, out, utf8_encoding());
 }
 
 }  // namespace
