@@ -32,32 +32,33 @@ struct NamedProperty {
     pstcore::prop_type type;  // string types stand for both 8-bit and Unicode
 };
 
+// In the order of NamedContactProperty.
 const NamedProperty& Describe(NamedContactProperty which) {
     using pstcore::property_sets::psetid_address;
     static const std::array<NamedProperty, kNamedContactPropertyCount> table{{
-        {psetid_address, 0x8022, nullptr, types::int32},
-        {psetid_address, 0x801A, nullptr, types::unicode},
-        {psetid_address, 0x801B, nullptr, types::unicode},
-        {psetid_address, 0x801C, nullptr, types::unicode},
-        {psetid_address, 0x8046, nullptr, types::unicode},
-        {psetid_address, 0x8049, nullptr, types::unicode},
-        {psetid_address, 0x8045, nullptr, types::unicode},
-        {psetid_address, 0x8048, nullptr, types::unicode},
-        {psetid_address, 0x8047, nullptr, types::unicode},
-        {psetid_address, 0x804A, nullptr, types::unicode},
-        {psetid_address, 0x8084, nullptr, types::unicode},
-        {psetid_address, 0x8094, nullptr, types::unicode},
-        {psetid_address, 0x80A4, nullptr, types::unicode},
-        {psetid_address, 0x8082, nullptr, types::unicode},
-        {psetid_address, 0x8083, nullptr, types::unicode},
-        {psetid_address, 0x8092, nullptr, types::unicode},
-        {psetid_address, 0x8093, nullptr, types::unicode},
-        {psetid_address, 0x80A2, nullptr, types::unicode},
-        {psetid_address, 0x80A3, nullptr, types::unicode},
-        {pstcore::property_sets::ps_public_strings, 0, L"Keywords", types::multi_unicode},
-        {pstcore::property_sets::psetid_common, 0x8535, nullptr, types::unicode},
-        {psetid_address, 0x80DE, nullptr, types::systime},
-        {psetid_address, 0x80DF, nullptr, types::systime},
+        {psetid_address, 0x8022, nullptr, types::int32},    // kPostalAddressId
+        {psetid_address, 0x801A, nullptr, types::unicode},  // kHomeAddressLabel
+        {psetid_address, 0x801B, nullptr, types::unicode},  // kWorkAddressLabel
+        {psetid_address, 0x801C, nullptr, types::unicode},  // kOtherAddressLabel
+        {psetid_address, 0x8046, nullptr, types::unicode},  // kWorkCity
+        {psetid_address, 0x8049, nullptr, types::unicode},  // kWorkCountry
+        {psetid_address, 0x8045, nullptr, types::unicode},  // kWorkStreet
+        {psetid_address, 0x8048, nullptr, types::unicode},  // kWorkPostalCode
+        {psetid_address, 0x8047, nullptr, types::unicode},  // kWorkState
+        {psetid_address, 0x804A, nullptr, types::unicode},  // kWorkPostOfficeBox
+        {psetid_address, 0x8084, nullptr, types::unicode},  // kEmail1OriginalDisplayName
+        {psetid_address, 0x8094, nullptr, types::unicode},  // kEmail2OriginalDisplayName
+        {psetid_address, 0x80A4, nullptr, types::unicode},  // kEmail3OriginalDisplayName
+        {psetid_address, 0x8082, nullptr, types::unicode},  // kEmail1AddressType
+        {psetid_address, 0x8083, nullptr, types::unicode},  // kEmail1Address
+        {psetid_address, 0x8092, nullptr, types::unicode},  // kEmail2AddressType
+        {psetid_address, 0x8093, nullptr, types::unicode},  // kEmail2Address
+        {psetid_address, 0x80A2, nullptr, types::unicode},  // kEmail3AddressType
+        {psetid_address, 0x80A3, nullptr, types::unicode},  // kEmail3Address
+        {pstcore::property_sets::ps_public_strings, 0, L"Keywords", types::multi_unicode},  // kKeywords
+        {pstcore::property_sets::psetid_common, 0x8535, nullptr, types::unicode},           // kBilling
+        {psetid_address, 0x80DE, nullptr, types::systime},                                  // kBirthdayLocal
+        {psetid_address, 0x80DF, nullptr, types::systime},                                  // kWeddingAnniversaryLocal
     }};
     return table[which];
 }
