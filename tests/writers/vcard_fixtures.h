@@ -122,9 +122,16 @@ inline void FillDisplayNameOnly(pstwrite::message_builder& m) {
 // Non-ASCII text of three scripts, a combining accent and a character outside the Basic Multilingual Plane.
 inline constexpr std::u16string_view kNonAsciiTail = u" – Zoë Ångström 東京 Ελλάδα 😀";
 
+// About 2,450 bytes of UTF-8 after a blank, in both forms.
+inline constexpr int kLongTailRepeats = 350;
 inline std::u16string LongTail() {
     std::u16string tail = u" ";
-    while (tail.size() < 1400) tail += u"äb€c";  // about 2,450 bytes of UTF-8
+    for (int i = 0; i < kLongTailRepeats; ++i) tail += u"äb€c";
+    return tail;
+}
+inline std::string LongTailUtf8() {
+    std::string tail = " ";
+    for (int i = 0; i < kLongTailRepeats; ++i) tail += "äb€c";
     return tail;
 }
 

@@ -48,25 +48,6 @@ std::string Json(std::string_view text) {
     return out + "\"";
 }
 
-std::string Utf8(std::wstring_view text) {
-    std::string out;
-    for (const wchar_t wide : text) {
-        const auto c = static_cast<char32_t>(wide);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-        } else if (c < 0x10000) {
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (c & 0x3F))};
-        } else {
-            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-        }
-    }
-    return out;
-}
-
 std::string Hex(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04X", value);
@@ -142,7 +123,6 @@ std::string DumpContact(pstcore::pst& pst, pstcore::message& contact, std::int32
     AddProperties(bag, tagged, strings, lists, numbers, times);
     AddProperties(bag, named, nstrings, nlists, nnumbers, ntimes);
     card.Add("nid", std::to_string(contact.get_node().get_id()));
-    card.Add("subject", bag.prop_exists(0x0037) ? Json(Utf8(contact.get_subject())) : "null");
     card.Add("tags", strings.Text());
     card.Add("tag_lists", lists.Text());
     card.Add("numbers", numbers.Text());

@@ -44,6 +44,12 @@ EXTRAS = [("3A43", "Hobbies: ", True, False), ("3A30", "Assistant: ", True, True
           ("3A4B", "TTY/TDD Phone: ", False, True)]
 
 
+def subject(c):
+    """The subject without its prefix marker (U+0001 and the prefix length)."""
+    text = c["tags"].get("0037", "")
+    return text[2:] if text.startswith("\x01") else text
+
+
 def day(seconds):
     return datetime.datetime.fromtimestamp(seconds, datetime.timezone.utc).strftime("%Y-%m-%d")
 
@@ -123,7 +129,7 @@ def expected(c, target):
     if target == "archive" and t.get("3A2E"):
         phones.append((["assistant"], t["3A2E"]))
     return {
-        "fn": c["subject"] or None,
+        "fn": subject(c) or None,
         "n": name if any(name) else None,
         "email": expected_emails(c),
         "tel": sorted(phones),
@@ -253,7 +259,7 @@ def main():
             card_file.write_bytes(result.stdout)
             failures += [f"{label}: {problem}" for problem in check_card(text, c, target)]
             if target == "plain":
-                icaljs_cards.append({"file": str(card_file), "fn": c["subject"] or None,
+                icaljs_cards.append({"file": str(card_file), "fn": subject(c) or None,
                                      "emails": expected_emails(c)})
 
     expectations = work / "icaljs-cards.json"

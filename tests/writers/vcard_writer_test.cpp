@@ -70,33 +70,9 @@ std::string Card(const Fill& fill, VCardTarget target = VCardTarget::Plain, std:
 }
 
 // The card without its folds, so that a long value can be looked for whole.
-[[maybe_unused]] std::string Unfolded(std::string text) {
+std::string Unfolded(std::string text) {
     for (std::size_t at; (at = text.find("\r\n ")) != std::string::npos;) text.erase(at, 3);
     return text;
-}
-
-[[maybe_unused]] std::string Utf8(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 // The part of a card each target writes its own way: after the categories, up to the photo.
@@ -266,7 +242,7 @@ TEST(VCardWriter, EdgeCases) {
 
 TEST(VCardWriter, LongValuesAreWrittenWhole) {
     ContactStore store(mftest::UnicodeContactStore());
-    const std::string tail = Utf8(mftest::LongTail());
+    const std::string tail = mftest::LongTailUtf8();
     ASSERT_GT(tail.size(), 2000u);
     const std::string plain = Unfolded(store.Write(3, VCardTarget::Plain));
     EXPECT_NE(plain.find("\r\nnickname;charset=UTF-8:Annie" + tail + "\r\n"), std::string::npos);
