@@ -1,5 +1,6 @@
 // Opens the input as a PST file and walks the whole store as the reader benchmark does: every folder, message,
-// property, recipient, attachment and body. The header CRCs are recomputed first so that mutations get past them.
+// property, recipient, attachment and body; then writes every contact as a vCard. The header CRCs are recomputed
+// first so that mutations get past them.
 // Any exception is a clean refusal; a crash, hang or runaway allocation is a finding.
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <exception>
 #include <vector>
 
+#include "contact_writes.h"
 #include "encoding/code_page_table.h"
 #include "fuzz_input.h"
 #include "pstcore/messaging/pst.h"
@@ -17,7 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto bytes = fuzzing::pst_bytes_with_valid_header_crcs(data, size);
     try {
         pstcore::pst store(pstcore::open_database(std::move(bytes)));
-        mailferry::bench::walk_store(store, mailferry::find_text_encoding(1252));
+        try {
+            mailferry::bench::walk_store(store, mailferry::find_text_encoding(1252));
+        } catch (const std::exception&) {
+        }
+        fuzzing::write_every_contact(store);
     } catch (const std::exception&) {
     }
     return 0;

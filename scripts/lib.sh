@@ -6,17 +6,26 @@ MF_JOBS=$(nproc 2>/dev/null || echo 2)
 
 MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev)
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
+# The vCard writer's independent readers: Python's vobject, and Node.js with npm for ical.js.
+MF_PACKAGES+=(python3 python3-vobject nodejs npm)
 
 mf_log() { printf '== %s\n' "$*" >&2; }
+
+# mf_package_present PKG: PKG is installed, or an installed package provides it (NodeSource's nodejs provides
+# npm, and Debian's npm cannot be installed beside it).
+mf_package_present() {
+    dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed' && return 0
+    local provided
+    provided=$(dpkg-query -W -f='${Status} ${Provides}\n' 2>/dev/null | grep '^install ok installed' || true)
+    grep -qE "[ ,]$1( |,|\(|\$)" <<<"$provided"
+}
 
 # mf_ensure_packages PKG...: apt-get installs the packages that are not installed yet.
 mf_ensure_packages() {
     local missing=()
     local pkg
     for pkg in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$pkg")
-        fi
+        mf_package_present "$pkg" || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     mf_log "installing ${missing[*]}"
