@@ -25,7 +25,7 @@ std::uint32_t local_minutes(int year, int month, int day, int hour = 0, int minu
 struct recurrence_exception_fields {
     std::uint32_t start = 0, end = 0, original_start = 0;  // local minutes
     std::uint16_t flags = 0;                               // overrides; subject (1) and location (0x10) add text
-    std::u16string subject, location;
+    std::u16string subject{}, location{};
     std::uint32_t reminder_delta = 15, busy_status = 2;  // written when their flags (4, 0x20) are set
 };
 
