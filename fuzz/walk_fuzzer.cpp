@@ -7,6 +7,7 @@
 #include <exception>
 #include <vector>
 
+#include "appointment_walk.h"
 #include "encoding/code_page_table.h"
 #include "fuzz_input.h"
 #include "pstcore/messaging/pst.h"
@@ -18,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         pstcore::pst store(pstcore::open_database(std::move(bytes)));
         mailferry::bench::walk_store(store, mailferry::find_text_encoding(1252));
+        fuzzing::write_every_appointment(store);
     } catch (const std::exception&) {
     }
     return 0;

@@ -157,9 +157,9 @@ std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, con
 // The recipient's extra cells, each replacing a cell of the same tag.
 std::vector<std::pair<std::uint32_t, prop::value>> with_extra_cells(
     std::vector<std::pair<std::uint32_t, prop::value>> cells, const recipient& r) {
-    for (const auto& [tag, value] : r.extra) {
-        std::erase_if(cells, [&](const auto& cell) { return cell.first == tag; });
-        cells.emplace_back(tag, value);
+    for (const auto& extra : r.extra) {
+        std::erase_if(cells, [&](const auto& cell) { return cell.first == extra.first; });
+        cells.push_back(extra);
     }
     return cells;
 }
