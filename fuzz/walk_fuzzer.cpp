@@ -1,5 +1,6 @@
 // Opens the input as a PST file and walks the whole store as the reader benchmark does: every folder, message,
-// property, recipient, attachment and body; then writes every contact as a vCard. The header CRCs are recomputed
+// property, recipient, attachment and body; then writes every contact as a vCard and every
+// appointment as a calendar. The header CRCs are recomputed
 // first so that mutations get past them.
 // Any exception is a clean refusal; a crash, hang or runaway allocation is a finding.
 
@@ -8,6 +9,7 @@
 #include <exception>
 #include <vector>
 
+#include "appointment_walk.h"
 #include "contact_writes.h"
 #include "encoding/code_page_table.h"
 #include "fuzz_input.h"
@@ -24,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const std::exception&) {
         }
         fuzzing::write_every_contact(store);
+        fuzzing::write_every_appointment(store);
     } catch (const std::exception&) {
     }
     return 0;

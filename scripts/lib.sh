@@ -4,7 +4,8 @@
 MF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MF_JOBS=$(nproc 2>/dev/null || echo 2)
 
-MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev)
+MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev
+    python3-icalendar python3-dateutil python3-vobject nodejs)
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The vCard writer's independent readers: Python's vobject, and Node.js with npm for ical.js.
 MF_PACKAGES+=(python3 python3-vobject nodejs npm)
@@ -33,6 +34,11 @@ mf_ensure_packages() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# mf_ensure_npm: npm for the readers the tests pin; some Node.js packages bring their own and conflict with Debian's.
+mf_ensure_npm() {
+    command -v npm >/dev/null 2>&1 || mf_ensure_packages npm
 }
 
 # mf_build DIR [CMAKE ARGS...]: configures DIR once and builds in it everything, or the targets named in

@@ -4,6 +4,7 @@
 //                     [--body-bytes B] [--attachments-per-message A] [--attachment-bytes S] [--seed K] OUT.pst
 //   pstwrite damage --fault NAME IN.pst OUT.pst
 //   pstwrite demo OUT.pst
+//   pstwrite calendar OUT.pst      (prints the store's manifest)
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
 
@@ -21,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pstwrite/calendar_fixture.h"
 #include "pstwrite/damage.h"
 #include "pstwrite/demo.h"
 #include "pstwrite/file_layout.h"
@@ -39,6 +41,7 @@ void print_usage() {
         "                         [--attachment-bytes S] [--seed K] OUT.pst\n"
         "       pstwrite damage --fault NAME IN.pst OUT.pst\n"
         "       pstwrite demo OUT.pst\n"
+        "       pstwrite calendar OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
     for (auto name : pstwrite::fault_names()) std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
@@ -175,7 +178,6 @@ int run_damage(const std::vector<std::string_view>& args) {
 
 }  // namespace
 
-
 int main(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     try {
@@ -192,6 +194,11 @@ int main(int argc, char** argv) {
         if (command == "demo") {
             if (args.size() != 1) throw usage_error{"demo needs one output file"};
             pstwrite::write_demo(std::filesystem::path(args[0]));
+            return 0;
+        }
+        if (command == "calendar") {
+            if (args.size() != 1) throw usage_error{"calendar needs one output file"};
+            std::fputs(pstwrite::write_calendar_fixture(std::filesystem::path(args[0])).c_str(), stdout);
             return 0;
         }
         throw usage_error{"unknown command " + std::string(command)};

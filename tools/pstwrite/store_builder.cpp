@@ -154,6 +154,28 @@ std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, con
             {0x3A40000B, prop::boolean(false)}};
 }
 
+// The recipient's extra cells, each replacing a cell of the same tag.
+std::vector<std::pair<std::uint32_t, prop::value>> with_extra_cells(
+    std::vector<std::pair<std::uint32_t, prop::value>> cells, const recipient& r) {
+    for (const auto& extra : r.extra) {
+        std::erase_if(cells, [&](const auto& cell) { return cell.first == extra.first; });
+        cells.push_back(extra);
+    }
+    return cells;
+}
+
+// The recipient columns, with a column for every extra cell some recipient carries.
+std::vector<column> recipient_columns(const message_builder& m, format f) {
+    std::vector<column> cols = column_set(table_kind::recipient, f);
+    std::vector<std::uint32_t> tags;
+    for (const auto& c : cols) tags.push_back(c.tag);
+    const std::size_t fixed = tags.size();
+    for (const auto& r : m.recipients())
+        for (const auto& cell : r.extra)
+            if (std::find(tags.begin(), tags.end(), cell.first) == tags.end()) tags.push_back(cell.first);
+    return tags.size() == fixed ? cols : layout_columns(tags);
+}
+
 node_content encode_completed(const message_builder& m, const pc_builder& pc, store_context& ctx) {
     node_content out;
     if (m.fault() == ltp_fault::none || m.fault() == ltp_fault::table_row_size_zero) {
@@ -166,7 +188,7 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
     tc_options zero_rows;
     zero_rows.zero_row_size = m.fault() == ltp_fault::table_row_size_zero;
     if (!m.recipients().empty()) {
-        tc_builder t(ctx.fmt, column_set(table_kind::recipient, ctx.fmt), zero_rows);
+        tc_builder t(ctx.fmt, recipient_columns(m, ctx.fmt), zero_rows);
         zero_rows.zero_row_size = false;
         std::uint32_t row = message_builder::first_recipient_row_id;
         for (const auto& r : m.recipients()) {
@@ -174,7 +196,7 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
             for (char16_t c : r.email)
                 search_key.push_back(std::byte(c >= u'a' && c <= u'z' ? c - 32 : (c < 0x80 ? c : '?')));
             search_key.push_back(std::byte{0});
-            t.add_row(row++, recipient_cells(ctx.fmt, r, search_key));
+            t.add_row(row++, with_extra_cells(recipient_cells(ctx.fmt, r, search_key), r));
         }
         node_content tc = t.build(ctx.nids);
         out.subnodes.push_back(subnode{0x692, std::move(tc.data), std::move(tc.subnodes)});
