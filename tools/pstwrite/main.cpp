@@ -4,6 +4,7 @@
 //                     [--body-bytes B] [--attachments-per-message A] [--attachment-bytes S] [--seed K] OUT.pst
 //   pstwrite damage --fault NAME IN.pst OUT.pst
 //   pstwrite demo OUT.pst
+//   pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
 
@@ -25,6 +26,7 @@
 #include "pstwrite/demo.h"
 #include "pstwrite/file_layout.h"
 #include "pstwrite/generate.h"
+#include "pstwrite/mail_samples.h"
 #include "pstwrite/ndb_writer.h"
 
 namespace {
@@ -39,6 +41,7 @@ void print_usage() {
         "                         [--attachment-bytes S] [--seed K] OUT.pst\n"
         "       pstwrite damage --fault NAME IN.pst OUT.pst\n"
         "       pstwrite demo OUT.pst\n"
+        "       pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
     for (auto name : pstwrite::fault_names()) std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
@@ -175,7 +178,6 @@ int run_damage(const std::vector<std::string_view>& args) {
 
 }  // namespace
 
-
 int main(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     try {
@@ -189,6 +191,12 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (command == "damage") return run_damage(args);
+        if (command == "mail-samples") {
+            std::string out;
+            const auto options = parse_generate(args, out);
+            pstwrite::write_mail_samples(options.fmt, options.enc, out);
+            return 0;
+        }
         if (command == "demo") {
             if (args.size() != 1) throw usage_error{"demo needs one output file"};
             pstwrite::write_demo(std::filesystem::path(args[0]));
