@@ -4,7 +4,9 @@
 MF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MF_JOBS=$(nproc 2>/dev/null || echo 2)
 
-MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev)
+# python3 and dovecot-core read the mail writer's output in its check (no Dovecot service is started).
+MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev
+    python3 dovecot-core)
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 mf_log() { printf '== %s\n' "$*" >&2; }
