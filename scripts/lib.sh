@@ -26,6 +26,10 @@ mf_ensure_packages() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Dovecot only reads test output here: no mail server is left running after its installation.
+    if [[ " ${missing[*]} " == *" dovecot-core "* ]] && command -v systemctl >/dev/null 2>&1; then
+        "${sudo[@]}" systemctl disable --now dovecot.service dovecot.socket >/dev/null 2>&1 || true
+    fi
 }
 
 # mf_build DIR [CMAKE ARGS...]: configures DIR once and builds in it everything, or the targets named in
