@@ -79,7 +79,7 @@ void MIMEMailWriter::SetNextBoundaryNumber(std::uint32_t next) {
 namespace detail {
 
 std::uint32_t TakeBoundaryNumber() {
-    return nextBoundaryNumber.fetch_add(1) + 1;
+    return nextBoundaryNumber.fetch_add(1);
 }
 
 void WriteMail(const MailSettings& settings, MimeOutput& out, pstcore::message& message,
