@@ -1,3 +1,4 @@
+#include <cstring>
 #include <ctime>
 
 #include "encoding/dates.h"
@@ -13,8 +14,14 @@ namespace {
 // the one added for a "From " line may as well go after the run as before it.
 constexpr std::size_t kLongQuoteRun = 512;
 
-bool IsLineEnd(char c) {
-    return c == '\n' || c == '\r';
+// Where the next CR or LF lies at or after `from`, or the end of `text`.
+std::size_t NextLineEnd(std::string_view text, std::size_t from) {
+    const char* start = text.data() + from;
+    const std::size_t left = text.size() - from;
+    const auto* lf = static_cast<const char*>(std::memchr(start, '\n', left));
+    const std::size_t limit = lf != nullptr ? static_cast<std::size_t>(lf - start) : left;
+    const auto* cr = static_cast<const char*>(std::memchr(start, '\r', limit));
+    return from + (cr != nullptr ? static_cast<std::size_t>(cr - start) : limit);
 }
 
 }  // namespace
@@ -47,8 +54,7 @@ void MboxEscaper::Escape(std::string_view chunk, std::string& out) {
         }
         if (!_atLineStart) {
             // The middle of a line: copy up to its end in one piece.
-            std::size_t end = i;
-            while (end < chunk.size() && !IsLineEnd(chunk[end])) ++end;
+            const std::size_t end = NextLineEnd(chunk, i);
             out.append(chunk.substr(i, end - i));
             _previous = chunk[end - 1];
             i = end;

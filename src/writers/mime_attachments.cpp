@@ -6,9 +6,6 @@
 #include <utility>
 
 #include "encoding/base64.h"
-#include "encoding/code_page_table.h"
-#include "encoding/header_text.h"
-#include "encoding/text_conversion.h"
 #include "platform/diagnostic_log.h"
 #include "pstcore/messaging/attachment.h"
 #include "pstcore/messaging/message.h"
@@ -20,7 +17,6 @@ namespace {
 
 constexpr std::int32_t kAttachByValue = 1;
 constexpr std::int32_t kAttachEmbeddedMessage = 5;
-constexpr std::int32_t kAttachmentFlagHidden = 2;  // afException: a recurrence's exception, not a file
 bool IsAttrChar(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            std::string_view("!#$&+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
@@ -51,26 +47,15 @@ std::string HexToBytes(std::string_view hex) {
     return bytes;
 }
 
-bool Hidden(const pstcore::property_bag& bag) {
-    const std::optional<std::int32_t> flags = FindInt32(bag, kPropAttachmentFlags);
-    return flags && (*flags & kAttachmentFlagHidden) != 0;
-}
-
 }  // namespace
 
-std::string NameParameter(std::string_view parameter, std::string_view afterEquals, std::u16string_view name) {
-    std::string value;
-    const bool ascii = EncodeHeaderText(name, true, value);
+std::string NameParameter(std::string_view parameter, std::string_view afterEquals, std::string_view name) {
+    const std::string value = HeaderText(name, true);
     std::string text = std::string(parameter).append("=").append(afterEquals);
-    if (ascii) return text.append(value);
+    if (value.starts_with('"')) return text.append(value);
     text.append("\"").append(value).append("\"; ").append(parameter).append("*=UTF-8''");
-    std::vector<std::byte> utf16;
-    for (const char16_t unit : name) {
-        utf16.push_back(static_cast<std::byte>(unit & 0xFF));
-        utf16.push_back(static_cast<std::byte>(unit >> 8));
-    }
     constexpr std::string_view digits = "0123456789ABCDEF";
-    for (const char c : bytes_to_utf8string(utf16, utf16le_encoding())) {
+    for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (IsAttrChar(byte)) {
             text.push_back(c);
@@ -86,32 +71,27 @@ std::string NameParameter(std::string_view parameter, std::string_view afterEqua
 void MessageRenderer::WriteAttachments() {
     // Attachments with a content ID are the related part's pictures: they come first, in the reverse of their
     // table order; the others follow in table order.
-    std::deque<std::pair<pstcore::row_id, bool>> order;
-    const pstcore::table& table = _message.get_attachment_table();
-    for (auto it = table.begin(), end = table.end(); it != end; ++it) {
-        const pstcore::row_id id = (*it).get_row_id();
-        pstcore::attachment attachment(_message.get_node().lookup(id), _message.get_depth());
-        attachment.get_property_bag().set_text_encoding(_sessionEncoding);
-        const bool hasCid = !StringOrEmpty(attachment.get_property_bag(), kPropAttachContentId).empty();
-        if (hasCid)
-            order.emplace_front(id, true);
+    std::deque<const AttachmentEntry*> order;
+    for (const AttachmentEntry& entry : _attachments) {
+        if (entry.hasContentId)
+            order.push_front(&entry);
         else
-            order.emplace_back(id, false);
+            order.push_back(&entry);
     }
     bool inRelated = false;
-    for (const auto& [id, hasCid] : order) {
-        pstcore::attachment attachment(_message.get_node().lookup(id), _message.get_depth());
-        attachment.get_property_bag().set_text_encoding(_sessionEncoding);
-        if (Hidden(attachment.get_property_bag())) continue;
-        if (inRelated && !hasCid) {
+    for (const AttachmentEntry* entry : order) {
+        if (entry->hidden) continue;
+        if (inRelated && !entry->hasContentId) {
             _out.Put(_out.Eol());
             WriteClosingDelimiter(Boundary::related);
             _out.Line("");
             _relatedOpen = false;
         }
-        inRelated = hasCid;
+        inRelated = entry->hasContentId;
         _out.Put(_out.Eol());
-        WriteDelimiter(hasCid ? Boundary::related : Boundary::mixed);
+        WriteDelimiter(entry->hasContentId ? Boundary::related : Boundary::mixed);
+        pstcore::attachment attachment(_message.get_node().lookup(entry->id), _message.get_depth());
+        attachment.get_property_bag().set_text_encoding(_sessionEncoding);
         const std::optional<std::int32_t> method = FindInt32(attachment.get_property_bag(), kPropAttachMethod);
         if (method == kAttachEmbeddedMessage)
             WriteEmbeddedMessage(attachment);
@@ -129,13 +109,13 @@ void MessageRenderer::WriteValueAttachment(pstcore::attachment& attachment) {
         _out.Put("Content-Type: ");
         _out.Put(mimeType.empty() ? "application/octet-stream" : mimeType);
         _out.Put(";");
-        const std::u16string displayName = StringOrEmpty(bag, kPropDisplayName);
+        const std::string displayName = StringOrEmpty(bag, kPropDisplayName);
         if (!displayName.empty()) _out.Put(" " + NameParameter("name", " ", displayName));
         _out.Line("");
         _out.Line("Content-Transfer-Encoding: base64");
         _out.Put("Content-Disposition: attachment;");
         // A long name that is present but empty hides the short one.
-        std::optional<std::u16string> fileName = FindString(bag, kPropAttachLongFilename);
+        std::optional<std::string> fileName = FindString(bag, kPropAttachLongFilename);
         if (!fileName) fileName = FindString(bag, kPropAttachFilename);
         if (fileName && !fileName->empty()) _out.Put(" " + NameParameter("filename", " ", *fileName));
         const std::string location = HeaderText(StringOrEmpty(bag, kPropAttachContentLocation), false);

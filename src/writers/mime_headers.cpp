@@ -37,32 +37,32 @@ bool IsMimeVersionField(std::string_view line) {
     return i < line.size() && line[i] == ':';
 }
 
-std::vector<std::u16string_view> Split(std::u16string_view text, char16_t separator) {
-    std::vector<std::u16string_view> pieces;
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
     for (;;) {
         const std::size_t at = text.find(separator);
         pieces.push_back(text.substr(0, at));
-        if (at == std::u16string_view::npos) return pieces;
+        if (at == std::string_view::npos) return pieces;
         text.remove_prefix(at + 1);
     }
 }
 
 // An "@" with a "." somewhere after it.
-bool LooksLikeEmailAddress(std::u16string_view text) {
-    const std::size_t at = text.find(u'@');
-    return at != std::u16string_view::npos && text.find(u'.', at) != std::u16string_view::npos;
+bool LooksLikeEmailAddress(std::string_view text) {
+    const std::size_t at = text.find('@');
+    return at != std::string_view::npos && text.find('.', at) != std::string_view::npos;
 }
 
 }  // namespace
 
 // The display name quoted (or as an encoded word), then the address in angle brackets. An address of another
 // type than SMTP (an Exchange DN) is no use to a mail program: the alternatives stand in for it, or none.
-std::string FormatAddress(std::u16string_view displayName, std::u16string_view email, std::u16string_view addressType,
-                          std::u16string_view firstAlternative, std::u16string_view secondAlternative) {
+std::string FormatAddress(std::string_view displayName, std::string_view email, std::string_view addressType,
+                          std::string_view firstAlternative, std::string_view secondAlternative) {
     std::string text;
     if (!displayName.empty()) text = HeaderText(displayName, true);
-    std::u16string_view address;
-    if (!email.empty() && (addressType.empty() || addressType == u"SMTP"))
+    std::string_view address;
+    if (!email.empty() && (addressType.empty() || addressType == "SMTP"))
         address = email;
     else if (!firstAlternative.empty())
         address = firstAlternative;
@@ -123,16 +123,16 @@ bool MessageRenderer::WriteStoredHeaders() {
 
 void MessageRenderer::WriteComposedHeaders() {
     const pstcore::property_bag& bag = _message.get_property_bag();
-    const std::u16string returnPath = StringOrEmpty(bag, kPropReturnPath);
+    const std::string returnPath = StringOrEmpty(bag, kPropReturnPath);
     if (!returnPath.empty()) _out.Line("Return-Path: <", HeaderText(returnPath, false), ">");
     if (const auto flags = FindInt32(bag, kPropMessageFlags)) _out.Line("Status: ", (*flags & 1) != 0 ? "R" : "N");
 
-    const std::u16string representing = StringOrEmpty(bag, kPropSentRepresentingName);
+    const std::string representing = StringOrEmpty(bag, kPropSentRepresentingName);
     if (!representing.empty()) {
         _out.Line("From: ", FormatAddress(representing, StringOrEmpty(bag, kPropSentRepresentingEmail),
                                           StringOrEmpty(bag, kPropSentRepresentingAddressType), {}, {}));
     }
-    const std::u16string sender = StringOrEmpty(bag, kPropSenderName);
+    const std::string sender = StringOrEmpty(bag, kPropSenderName);
     if (!sender.empty() && sender != representing) {
         _out.Line("Sender: ", FormatAddress(sender, StringOrEmpty(bag, kPropSenderEmail),
                                             StringOrEmpty(bag, kPropSenderAddressType), {}, {}));
@@ -146,9 +146,9 @@ void MessageRenderer::WriteComposedHeaders() {
     if (const auto importance = FindInt32(bag, kPropImportance)) {
         _out.Line("Importance: ", *importance == 2 ? "High" : *importance == 0 ? "Low" : "Normal");
     }
-    const std::u16string inReplyTo = StringOrEmpty(bag, kPropInReplyTo);
+    const std::string inReplyTo = StringOrEmpty(bag, kPropInReplyTo);
     if (!inReplyTo.empty()) _out.Line("In-Reply-To: ", HeaderText(inReplyTo, false));
-    const std::u16string references = StringOrEmpty(bag, kPropInternetReferences);
+    const std::string references = StringOrEmpty(bag, kPropInternetReferences);
     if (!references.empty()) _out.Line("References: ", HeaderText(references, false));
     _out.Line("MIME-Version: 1.0");
     _out.Flush();
@@ -175,17 +175,16 @@ void MessageRenderer::WriteRecipients() {
 
 void MessageRenderer::WriteReplyTo() {
     const pstcore::property_bag& bag = _message.get_property_bag();
-    const std::u16string names = StringOrEmpty(bag, kPropReplyRecipientNames);
+    const std::string names = StringOrEmpty(bag, kPropReplyRecipientNames);
     if (names.empty()) return;
-    const std::u16string emails = StringOrEmpty(bag, kPropReplyRecipientEmails);
-    const std::vector<std::u16string_view> nameList = Split(names, u';');
-    const std::vector<std::u16string_view> emailList = Split(emails, u',');
+    const std::string emails = StringOrEmpty(bag, kPropReplyRecipientEmails);
+    const std::vector<std::string_view> nameList = Split(names, ';');
+    const std::vector<std::string_view> emailList = Split(emails, ',');
     _out.Put("Reply-To: ");
     for (std::size_t i = 0; i < nameList.size(); ++i) {
         if (i > 0) _out.Line(",");
         if (i > 0) _out.Put(" ");
-        _out.Put(
-            FormatAddress(nameList[i], i < emailList.size() ? emailList[i] : std::u16string_view(), u"SMTP", {}, {}));
+        _out.Put(FormatAddress(nameList[i], i < emailList.size() ? emailList[i] : std::string_view(), "SMTP", {}, {}));
     }
     _out.Line("");
 }

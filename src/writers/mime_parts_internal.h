@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "encoding/byte_source.h"
 #include "encoding/rtf_body.h"
@@ -67,6 +68,9 @@ inline constexpr pstcore::prop_id kPropInternetCodepage = 0x3FDE;
 inline constexpr pstcore::prop_id kPropReplyRecipientEmails = 0x3FFC;
 inline constexpr pstcore::prop_id kPropRecipientAlternateAddress = 0x403E;
 inline constexpr pstcore::prop_id kPropAttachmentFlags = 0x7FFD;
+
+// PidTagAttachmentFlags afException: a recurrence's exception, not a file to attach.
+inline constexpr std::int32_t kAttachmentFlagHidden = 2;
 
 // Appends to a small buffer that goes to the sink whenever it passes a few dozen KB, and when asked. Owns the
 // line ending: LF for MBOX, CR LF for EML. Bytes still buffered when a read fails are dropped with the item.
@@ -220,6 +224,13 @@ private:
     std::int32_t _textCodePage = 0;
     std::int32_t _htmlCodePage = 0;
     bool _relatedOpen = false;  // a nested related part is open and not yet closed
+    // What the body analysis learnt of each attachment, in table order.
+    struct AttachmentEntry {
+        pstcore::node_id id;
+        bool hidden;
+        bool hasContentId;
+    };
+    std::vector<AttachmentEntry> _attachments;
     // The plain body's code pages as stored and as written (rows of the code-page table, or null).
     const TextEncodingItem* _plainSource = nullptr;
     const TextEncodingItem* _plainTarget = nullptr;
@@ -232,33 +243,34 @@ private:
 // time so that data of any size passes through bounded memory.
 void WriteBase64Pieces(byte_source& data, MimeOutput& out);
 
-// A string property as UTF-16, or nothing when absent. A value of a type that holds no text throws.
-std::optional<std::u16string> FindString(const pstcore::const_property_object& object, pstcore::prop_id id);
+// A string property as UTF-8, or nothing when absent. A value of a type that holds no text throws.
+std::optional<std::string> FindString(const pstcore::const_property_object& object, pstcore::prop_id id);
 // The same, empty when absent.
-std::u16string StringOrEmpty(const pstcore::const_property_object& object, pstcore::prop_id id);
+std::string StringOrEmpty(const pstcore::const_property_object& object, pstcore::prop_id id);
 // A 32-bit property, or nothing when absent.
 std::optional<std::int32_t> FindInt32(const pstcore::const_property_object& object, pstcore::prop_id id);
 // A time property as seconds since 1970, or nothing when absent.
 std::optional<std::int64_t> FindTime(const pstcore::const_property_object& object, pstcore::prop_id id);
 
-// EncodeHeaderText into a fresh string. Line breaks in the value become spaces: a header value must not end
-// its line, let alone the header block or (in MBOX text) the message.
+// EncodeHeaderText of UTF-8 (or UTF-16) text into a fresh string. Line breaks in the value become spaces: a header
+// value must not end its line, let alone the header block or (in MBOX text) the message.
+std::string HeaderText(std::string_view utf8, bool quote);
 std::string HeaderText(std::u16string_view text, bool quote);
 
 // An address for From, Sender, Reply-To and the recipient lists: the quoted display name (or encoded word) and
 // the address in angle brackets. The e-mail address counts when its type is SMTP or empty; otherwise the first
 // alternative, or the second when it looks like an e-mail address; without any, " <>".
-std::string FormatAddress(std::u16string_view displayName, std::u16string_view email, std::u16string_view addressType,
-                          std::u16string_view firstAlternative, std::u16string_view secondAlternative);
+std::string FormatAddress(std::string_view displayName, std::string_view email, std::string_view addressType,
+                          std::string_view firstAlternative, std::string_view secondAlternative);
 
 // Case-insensitive ASCII comparisons.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-bool EqualsNoCase(std::u16string_view text, std::string_view ascii);
+bool EqualsNoCase(std::string_view text, std::string_view ascii);
 
 // An attachment's name as a parameter: `name= "x.pdf"` with `afterEquals` " ". A name with other than ASCII
 // characters is an encoded word, which mail readers take only between quotes, followed by the RFC 2231 form that
 // every modern reader decodes: `name= "=?utf-8?B?...?="; name*=UTF-8''%C3%BC.pdf`.
-std::string NameParameter(std::string_view parameter, std::string_view afterEquals, std::u16string_view name);
+std::string NameParameter(std::string_view parameter, std::string_view afterEquals, std::string_view name);
 
 // The "From - " separator line of an MBOX entry.
 void WriteFromLine(MimeOutput& out, const MailSettings& settings, pstcore::message& message);

@@ -79,7 +79,7 @@ private:
 SecureKind MessageRenderer::ClassifySecureMessage() {
     const pstcore::property_bag& bag = _message.get_property_bag();
     if (!bag.prop_exists(kPropMessageClass) || _message.get_attachment_count() != 1) return SecureKind::ordinary;
-    const std::u16string messageClass = bag.read_unistring(kPropMessageClass);
+    const std::string messageClass = bag.read_utf8string(kPropMessageClass);
     if (!EqualsNoCase(messageClass, "IPM.Note.SMIME.MultipartSigned") &&
         !EqualsNoCase(messageClass, "IPM.Note.SMIME") && !EqualsNoCase(messageClass, "IPM.Note.GpgOL.OpaqueEncrypted"))
         return SecureKind::ordinary;
@@ -151,12 +151,12 @@ void MessageRenderer::WriteOpaqueMessage() {
     const pstcore::property_bag& bag = _message.get_property_bag();
     const pstcore::attachment attachment = SingleAttachment(_message, _sessionEncoding);
     if (_settings.contentTypePropId != 0 && bag.prop_exists(_settings.contentTypePropId)) {
-        _out.Line("Content-Type:", HeaderText(bag.read_unistring(_settings.contentTypePropId), false));
+        _out.Line("Content-Type:", HeaderText(bag.read_utf8string(_settings.contentTypePropId), false));
     } else {
         const pstcore::property_bag& attachmentBag = attachment.get_property_bag();
         std::string mimeType = HeaderText(StringOrEmpty(attachmentBag, kPropAttachMimeTag), false);
         if (mimeType.empty()) mimeType = "application/pkcs7-mime";
-        const std::u16string fileName = StringOrEmpty(attachmentBag, kPropAttachFilename);
+        const std::string fileName = StringOrEmpty(attachmentBag, kPropAttachFilename);
         _out.Line("Content-Type:", mimeType, "; ",
                   fileName.empty() ? "name=smime.p7m" : NameParameter("name", "", fileName));
     }

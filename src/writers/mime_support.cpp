@@ -57,13 +57,13 @@ void WriteBase64Pieces(byte_source& data, MimeOutput& out) {
     }
 }
 
-std::optional<std::u16string> FindString(const pstcore::const_property_object& object, pstcore::prop_id id) {
+std::optional<std::string> FindString(const pstcore::const_property_object& object, pstcore::prop_id id) {
     if (!object.prop_exists(id)) return std::nullopt;
-    return object.read_unistring(id);
+    return object.read_utf8string(id);
 }
 
-std::u16string StringOrEmpty(const pstcore::const_property_object& object, pstcore::prop_id id) {
-    return FindString(object, id).value_or(std::u16string());
+std::string StringOrEmpty(const pstcore::const_property_object& object, pstcore::prop_id id) {
+    return FindString(object, id).value_or(std::string());
 }
 
 std::optional<std::int32_t> FindInt32(const pstcore::const_property_object& object, pstcore::prop_id id) {
@@ -77,6 +77,19 @@ std::optional<std::int32_t> FindInt32(const pstcore::const_property_object& obje
 std::optional<std::int64_t> FindTime(const pstcore::const_property_object& object, pstcore::prop_id id) {
     if (!object.prop_exists(id)) return std::nullopt;
     return object.read_time(id);
+}
+
+std::string HeaderText(std::string_view utf8, bool quote) {
+    std::string out;
+    if (utf8.find_first_of("\r\n") == std::string_view::npos) {
+        EncodeHeaderText(utf8, "utf-8", quote, out);
+        return out;
+    }
+    std::string oneLine(utf8);
+    std::replace_if(
+        oneLine.begin(), oneLine.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    EncodeHeaderText(oneLine, "utf-8", quote, out);
+    return out;
 }
 
 std::string HeaderText(std::u16string_view text, bool quote) {
@@ -98,12 +111,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
                       [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
 }
 
-bool EqualsNoCase(std::u16string_view text, std::string_view ascii) {
-    if (text.size() != ascii.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] >= 0x80 || LowerAscii(static_cast<char>(text[i])) != LowerAscii(ascii[i])) return false;
-    }
-    return true;
+bool EqualsNoCase(std::string_view text, std::string_view ascii) {
+    return text.size() == ascii.size() && StartsWithNoCase(text, ascii);
 }
 
 }  // namespace mailferry::detail

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "encoding/code_page_table.h"
+#include "encoding/text_conversion.h"
 #include "pstcore/messaging/message.h"
 #include "writers/mime_parts_internal.h"
 
@@ -107,13 +108,16 @@ bool TargetHoldsText(byte_source& text, const TextEncodingItem* source, const Te
 void MessageRenderer::AnalyseBody() {
     _structureFlags = 0;
     _rtf = rtf_body_fields();
+    _attachments.clear();
     for (auto it = _message.attachment_begin(), end = _message.attachment_end(); it != end; ++it) {
         pstcore::attachment attachment = *it;
         attachment.get_property_bag().set_text_encoding(_sessionEncoding);
         const pstcore::property_bag& bag = attachment.get_property_bag();
         const std::optional<std::int32_t> flags = FindInt32(bag, kPropAttachmentFlags);
-        if (flags && (*flags & 2) != 0) continue;
-        _structureFlags |= StringOrEmpty(bag, kPropAttachContentId).empty() ? kMixed : kRelated;
+        const bool hidden = flags && (*flags & kAttachmentFlagHidden) != 0;
+        const bool hasContentId = !StringOrEmpty(bag, kPropAttachContentId).empty();
+        _attachments.push_back({attachment.get_node().get_id(), hidden, hasContentId});
+        if (!hidden) _structureFlags |= hasContentId ? kRelated : kMixed;
     }
     const pstcore::property_bag& bag = _message.get_property_bag();
     bool hasHtml = bag.prop_exists(kPropHtml);
@@ -208,6 +212,12 @@ void MessageRenderer::WritePlainText() {
     PropertySource body(_message.open_body_stream());
     if (_plainSource == _plainTarget) {
         WriteBody(body, nullptr);
+    } else if (_plainSource == utf16le_encoding() && _plainTarget == utf8_encoding()) {
+        // The usual case, which needs no converter for plain ASCII.
+        const chunk_converter convert = [](std::string_view chunk, std::string& out) {
+            out.append(bytes_to_utf8string(std::as_bytes(std::span(chunk)), utf16le_encoding()));
+        };
+        WriteBody(body, &convert);
     } else {
         const chunk_converter convert = code_page_converter(_plainSource, _plainTarget);
         WriteBody(body, &convert);
