@@ -17,54 +17,13 @@
 #include <string>
 
 #include "encoding/code_page_table.h"
-#include "encoding/dates.h"
-#include "pstcore/messaging/folder_walk.h"
-#include "pstcore/messaging/message.h"
 #include "pstcore/messaging/pst.h"
 #include "store_walk.h"
-#include "writers/mime_mail_writer.h"
+#include "store_write.h"
 
 namespace {
 
 using clock_type = std::chrono::steady_clock;
-
-struct write_counts {
-    std::uint64_t messages = 0;
-    std::uint64_t damaged = 0;
-    std::uint64_t bytes = 0;
-};
-
-// Writes every message of every folder, as the MBOX exporter does; a message that fails is counted and skipped.
-write_counts write_store(pstcore::pst& store, std::int32_t code_page) {
-    mailferry::date_formatter dates;
-    mailferry::MIMEMailWriter writer(true, true, store.get_db()->is_unicode(), code_page,
-                                     mailferry::WriterContext{.dates = &dates, .zone = mailferry::time_zone::gmt()});
-    writer.LookUpContentTypeProperty(store);
-    mailferry::DiscardSink sink;
-    write_counts counts;
-    store.get_property_bag().set_text_encoding(mailferry::find_text_encoding(code_page));
-    pstcore::visit_folders(store.open_root_folder(), [&](pstcore::folder& folder, unsigned) {
-        try {
-            for (auto it = folder.message_begin(), end = folder.message_end(); it != end; ++it) {
-                try {
-                    pstcore::message message = *it;
-                    writer.Write(sink, &message);
-                    ++counts.messages;
-                } catch (const mailferry::OutputError&) {
-                    throw;
-                } catch (const std::exception&) {
-                    ++counts.damaged;
-                }
-            }
-        } catch (const mailferry::OutputError&) {
-            throw;
-        } catch (const std::exception&) {
-            ++counts.damaged;
-        }
-    });
-    counts.bytes = sink.Size();
-    return counts;
-}
 
 struct phase_result {
     double seconds = 0;
@@ -153,7 +112,7 @@ int main(int argc, char** argv) {
     const auto write_phase = [&] {
         const auto start = clock_type::now();
         pstcore::pst store(path);
-        const write_counts counts = write_store(store, code_page);
+        const auto counts = mailferry::bench::write_store(store, code_page, true, false);
         const double seconds = std::chrono::duration<double>(clock_type::now() - start).count();
         std::printf("write             %llu messages (%llu damaged), %.0f messages/s, %.1f MB of MBOX text\n",
                     static_cast<unsigned long long>(counts.messages), static_cast<unsigned long long>(counts.damaged),
