@@ -93,7 +93,9 @@ void WriteFromLine(MimeOutput& out, const MailSettings& settings, pstcore::messa
     if (!when) when = FindTime(bag, pstcore::k_prop_client_submit_time);
     if (!when) when = static_cast<std::int64_t>(std::time(nullptr));
     std::string date;
-    FormatMboxDate(*settings.context->dates, *when, date, &settings.context->zone);
+    // A separator without a date is no separator to Dovecot, which would join this message to the one before.
+    if (!FormatMboxDate(*settings.context->dates, *when, date, &settings.context->zone))
+        date = "Thu Jan 01 00:00:00 1970";
     out.Line("From - ", date);
 }
 

@@ -169,9 +169,8 @@ void MessageRenderer::WriteStructureOpening() {
             _out.Line(" boundary=\"", BoundaryText(Boundary::alternative), "\"");
             break;
         case kHtml: {
-            const TextEncodingItem* html = find_text_encoding(_htmlCodePage);
-            if (html != nullptr)
-                _out.Line("Content-Type: text/html;charset=\"", html->charsetName, "\"");
+            if (_htmlEncoding != nullptr)
+                _out.Line("Content-Type: text/html;charset=\"", _htmlEncoding->charsetName, "\"");
             else
                 _out.Line("Content-Type: text/html");
             _out.Line("");

@@ -231,7 +231,8 @@ private:
         bool hasContentId;
     };
     std::vector<AttachmentEntry> _attachments;
-    // The plain body's code pages as stored and as written (rows of the code-page table, or null).
+    // The rows of the HTML body's code page and of the plain body's as stored and as written (or null).
+    const TextEncodingItem* _htmlEncoding = nullptr;
     const TextEncodingItem* _plainSource = nullptr;
     const TextEncodingItem* _plainTarget = nullptr;
     rtf_body_fields _rtf;

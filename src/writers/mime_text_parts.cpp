@@ -162,7 +162,8 @@ void MessageRenderer::ChoosePlainEncodings() {
     const std::optional<pstcore::prop_type> bodyType = bag.find_prop_type(kPropBody);
     // The stored type says how the body is encoded; the kind of file only guesses it when there is none.
     const bool unicodeBody = bodyType ? *bodyType == pstcore::prop_types::unicode : _settings.unicodeStore;
-    const TextEncodingItem* html = find_text_encoding(_htmlCodePage);
+    _htmlEncoding = find_text_encoding(_htmlCodePage);
+    const TextEncodingItem* html = _htmlEncoding;
     const TextEncodingItem* text = _textCodePage == _htmlCodePage ? html : find_text_encoding(_textCodePage);
     if (unicodeBody) {
         _plainSource = utf16le_encoding();
@@ -226,8 +227,7 @@ void MessageRenderer::WritePlainText() {
 }
 
 void MessageRenderer::WriteHtmlText() {
-    const TextEncodingItem* encoding =
-        find_text_encoding(_htmlCodePage != 0 ? _htmlCodePage : _settings.sessionCodePage);
+    const TextEncodingItem* encoding = _htmlCodePage != 0 ? _htmlEncoding : _sessionEncoding;
     if ((_structureFlags & kAlternative) != 0) {
         _out.Put(_out.Eol());
         WriteDelimiter(Boundary::alternative);

@@ -412,6 +412,14 @@ TEST_F(MimeMailWriterTest, WritesThePlainBodyInTheCodePageTheMessageNames) {
         // Characters that code page cannot hold: UTF-8 keeps them.
         {u"Caf\u00e9 \u65e5\u672c", "UTF-8", "Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac"},
     };
+    // A character across the place where the stream is read in pieces stays whole.
+    std::u16string smileys = u"a";
+    std::string smileysUtf8 = "a";
+    for (int i = 0; i < 5000; ++i) {
+        smileys += u"\U0001F600";
+        smileysUtf8 += "\xf0\x9f\x98\x80";
+    }
+    const auto& long_body = AddMail(u"Long").set_body(smileys);
     std::vector<std::uint32_t> nids;
     for (const auto& [body, charset, bytes] : cases)
         nids.push_back(AddMail(u"Code page").set(0x3FDE, i32(1252)).set_body(body).nid());
@@ -421,6 +429,7 @@ TEST_F(MimeMailWriterTest, WritesThePlainBodyInTheCodePageTheMessageNames) {
                                             "\r\n\r\n"))
             << charset;
     }
+    EXPECT_TRUE(Mail(long_body.nid()).ends_with("\r\n\r\n" + smileysUtf8 + "\r\n\r\n"));
 }
 
 TEST_F(MimeMailWriterTest, StreamsAttachmentsInBoundedPieces) {
