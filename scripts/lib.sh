@@ -4,8 +4,10 @@
 MF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MF_JOBS=$(nproc 2>/dev/null || echo 2)
 
+# python3 and dovecot-core read the mail writer's output in its check (no Dovecot service is started); Python's
+# icalendar, dateutil and vobject and Node.js read the calendar writer's.
 MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev
-    python3-icalendar python3-dateutil python3-vobject nodejs)
+    python3 dovecot-core python3-icalendar python3-dateutil python3-vobject nodejs)
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The vCard writer's independent readers: Python's vobject, and Node.js with npm for ical.js.
 MF_PACKAGES+=(python3 python3-vobject nodejs npm)
@@ -34,6 +36,10 @@ mf_ensure_packages() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Dovecot only reads test output here: no mail server is left running after its installation.
+    if [[ " ${missing[*]} " == *" dovecot-core "* ]] && command -v systemctl >/dev/null 2>&1; then
+        "${sudo[@]}" systemctl disable --now dovecot.service dovecot.socket >/dev/null 2>&1 || true
+    fi
 }
 
 # mf_ensure_npm: npm for the readers the tests pin; some Node.js packages bring their own and conflict with Debian's.

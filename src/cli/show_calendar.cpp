@@ -45,14 +45,19 @@ int ShowAppointment(const ShowOptions& options, PSTSession& session, pstcore::me
     } else {
         context.zone = session.SystemTimeZone();
     }
+    const CalendarReference reference = ShownReference(options.nid);
+    StreamSink sink(out);
     if (options.reference) {
-        err << "mailferry show: reference mails cannot be shown yet\n";
-        return 1;
+        // The events are written as the exporter would, so that the mail is decided and numbered the same way.
+        ICalWriter writer(session.pstSession(), session.pstDefaultCodePage(), context,
+                          MakeReferenceMailWriter(session.pstSession(), options.mbox, session.isUnicodePST(),
+                                                  session.pstDefaultCodePage(), context));
+        if (!writer.WriteAppointment(message, &sink, &reference, true, true).referenceWritten)
+            err << "mailferry show: the appointment has no body or attachments, so no reference mail\n";
+        return 0;
     }
     ICalWriter writer(session.pstSession(), session.pstDefaultCodePage(), context);
-    const CalendarReference reference = ShownReference(options.nid);
     const AppointmentEvents events = writer.WriteAppointment(message, nullptr, &reference, true, true);
-    StreamSink sink(out);
     WriteCalendarHeader(sink, context.zone);
     for (const std::string& text : events.texts) sink.Append(text);
     WriteCalendarEnd(sink);

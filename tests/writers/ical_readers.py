@@ -2,16 +2,20 @@
 """Independent readers check the calendar writer's output.
 
 Every appointment of the sample files and of the pstwrite calendar fixture is shown by `mailferry show` and read by
-Python's icalendar (with dateutil), vobject and ical.js (pinned from npm into the build folder). For every series
-of the fixture, the occurrences the readers expand (the rule minus its exclusions, plus the events of the moved
-occurrences) must be the ones the recurrence blob describes, which this script expands from the blob on its own:
+Python's icalendar (with dateutil), vobject and ical.js (pinned from npm into the build folder), and its calendar
+reference mail, when it needs one, by Python's email and mailbox. For every series of the fixture, the occurrences
+the readers expand (the rule minus its exclusions, plus the events of the moved occurrences) must be the ones the
+recurrence blob describes, which this script expands from the blob on its own:
 exported in the series' own zone, and, for the master's occurrences, exported in Europe/Berlin too. The real
 series of recurring-distlist.pst must give its known occurrences in America/Los_Angeles.
 """
 
 import argparse
 import datetime as dt
+import email
+import email.policy
 import json
+import mailbox
 import struct
 import subprocess
 import sys
@@ -234,10 +238,36 @@ def show(args, pst, nid, zone, out):
     return result.stdout.decode("utf-8")
 
 
+def check_reference_mail(args, pst, nid, work):
+    """The calendar reference mail, when the appointment needs one, reads as a mail in both forms."""
+    for form in ("eml", "mbox"):
+        command = [args.mailferry, "show", str(pst), "--nid", str(nid), "--reference"]
+        command += ["--mbox"] if form == "mbox" else []
+        result = subprocess.run(command, capture_output=True)
+        name = f"{pst.name} {nid} reference mail ({form})"
+        check(result.returncode == 0, f"{name}: show failed: {result.stderr.decode(errors='replace')}")
+        if not result.stdout:
+            continue
+        out = work / f"{pst.stem}-{nid}-reference.{form}"
+        out.write_bytes(result.stdout)
+        if form == "mbox":
+            messages = list(mailbox.mbox(str(out)))
+            check(len(messages) == 1, f"{name}: {len(messages)} messages in the mailbox")
+            message = email.message_from_bytes(messages[0].as_bytes(), policy=email.policy.default) if messages else None
+            check(result.stdout.startswith(b"From "), f"{name}: no separator line")
+        else:
+            message = email.message_from_bytes(result.stdout, policy=email.policy.default)
+        if message is None:
+            continue
+        check(not message.defects, f"{name}: defects {message.defects}")
+        check(str(message["Subject"]).startswith(f"CalRef ID #0.{nid} - "), f"{name}: subject {message['Subject']}")
+
+
 def check_fixture_item(args, pst, item, work, icaljs_files):
     zone = ZoneInfo(item["zone"])
     name = f"fixture {item['subject']}"
     own = show(args, pst, item["nid"], item["zone"], work / f"{item['nid']}-own.ics")
+    check_reference_mail(args, pst, item["nid"], work)
     icaljs_files.append(work / f"{item['nid']}-own.ics")
     expanded = expand_icalendar(own)
     check_vobject(name, own, expanded)
@@ -279,6 +309,7 @@ def check_corpus(args, work, icaljs_files):
             if not str(item.get("message_class", "")).startswith("IPM.Appointment"):
                 continue
             nid = int(item["nid"], 16)
+            check_reference_mail(args, pst, nid, work)
             for zone in ("Europe/Berlin", "America/Los_Angeles"):
                 out = work / f"{pst.stem}-{nid}-{zone.replace('/', '_')}.ics"
                 text = show(args, pst, nid, zone, out)

@@ -139,9 +139,31 @@ subnode encode_attachment(const attachment_builder& a, store_context& ctx) {
     return subnode{a.nid(), std::move(c.data), std::move(c.subnodes)};
 }
 
+// The recipient table's columns, with PidTagSmtpAddress when some recipient has one and a column for every extra
+// cell some recipient carries.
+std::vector<column> recipient_columns(format f, const std::vector<recipient>& recipients) {
+    std::vector<column> cols = column_set(table_kind::recipient, f);
+    std::vector<std::uint32_t> tags;
+    for (const auto& c : cols) tags.push_back(c.tag);
+    const std::size_t fixed = tags.size();
+    const auto add = [&](std::uint32_t tag) {
+        if (std::find(tags.begin(), tags.end(), tag) == tags.end()) tags.push_back(tag);
+    };
+    for (const auto& r : recipients) {
+        if (!r.smtp_address.empty()) add(make_tag(0x39FE, f == format::unicode ? prop::pt_unicode : prop::pt_string8));
+        for (const auto& cell : r.extra) add(cell.first);
+    }
+    return tags.size() == fixed ? cols : layout_columns(tags);
+}
+
 std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, const recipient& r,
                                                                    const bytes& search_key) {
     const std::uint16_t st = f == format::unicode ? prop::pt_unicode : prop::pt_string8;
+    if (!r.smtp_address.empty()) {
+        auto cells = recipient_cells(f, recipient{r.display_name, r.email, r.kind, r.address_type}, search_key);
+        cells.emplace_back(make_tag(0x39FE, st), text_for(f, r.smtp_address));
+        return cells;
+    }
     return {{make_tag(0x3002, st), text_for(f, r.address_type)},
             {make_tag(0x3003, st), text_for(f, r.email)},
             {make_tag(0x3001, st), text_for(f, r.display_name)},
@@ -164,18 +186,6 @@ std::vector<std::pair<std::uint32_t, prop::value>> with_extra_cells(
     return cells;
 }
 
-// The recipient columns, with a column for every extra cell some recipient carries.
-std::vector<column> recipient_columns(const message_builder& m, format f) {
-    std::vector<column> cols = column_set(table_kind::recipient, f);
-    std::vector<std::uint32_t> tags;
-    for (const auto& c : cols) tags.push_back(c.tag);
-    const std::size_t fixed = tags.size();
-    for (const auto& r : m.recipients())
-        for (const auto& cell : r.extra)
-            if (std::find(tags.begin(), tags.end(), cell.first) == tags.end()) tags.push_back(cell.first);
-    return tags.size() == fixed ? cols : layout_columns(tags);
-}
-
 node_content encode_completed(const message_builder& m, const pc_builder& pc, store_context& ctx) {
     node_content out;
     if (m.fault() == ltp_fault::none || m.fault() == ltp_fault::table_row_size_zero) {
@@ -188,7 +198,7 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
     tc_options zero_rows;
     zero_rows.zero_row_size = m.fault() == ltp_fault::table_row_size_zero;
     if (!m.recipients().empty()) {
-        tc_builder t(ctx.fmt, recipient_columns(m, ctx.fmt), zero_rows);
+        tc_builder t(ctx.fmt, recipient_columns(ctx.fmt, m.recipients()), zero_rows);
         zero_rows.zero_row_size = false;
         std::uint32_t row = message_builder::first_recipient_row_id;
         for (const auto& r : m.recipients()) {
