@@ -83,9 +83,12 @@ protected:
 };
 
 // Opens a PST file read-only: tries the ANSI format, and the Unicode format when the version says so.
-// Throws std::runtime_error "fopen failed", std::out_of_range "fread failed", crc_fail, invalid_format.
+// Throws std::runtime_error "not a regular file" or "fopen failed", std::out_of_range "fread failed", crc_fail,
+// invalid_format.
 std::shared_ptr<db_context> open_database(const std::string& path);
 // The same over bytes in memory (tests, fuzzing).
 std::shared_ptr<db_context> open_database(std::vector<std::byte> bytes);
+// The same over any source.
+std::shared_ptr<db_context> open_database(std::shared_ptr<source> bytes);
 
 }  // namespace pstcore
