@@ -130,6 +130,18 @@ public:
         return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::move(data));
     }
 
+    std::size_t read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest) override {
+        const block_info bi = lookup_block_info(bid);
+        if (bi.id == 0) return 0;
+        if (is_internal(bi.id)) throw unexpected_block("External BID expected");
+        const auto bytes = read_block_data(bi);
+        if (offset >= bytes.size()) return 0;
+        const auto part =
+            bytes.subspan(static_cast<std::size_t>(offset), std::min<std::size_t>(dest.size(), bytes.size() - offset));
+        decode(bi, part, dest.data(), static_cast<std::size_t>(offset));
+        return part.size();
+    }
+
     std::shared_ptr<subnode_block> read_subnode_block(const block_info& bi) override {
         if (bi.id == 0)
             return std::make_shared<subnode_leaf_block>(shared_from_this(), bi,
@@ -314,6 +326,10 @@ private:
 };
 
 }  // namespace
+
+std::size_t db_context::read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest) {
+    return read_external_block(bid)->read_raw(dest.data(), dest.size(), offset);
+}
 
 std::shared_ptr<db_context> open_database(std::shared_ptr<source> bytes) {
     try {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ public:
     virtual std::shared_ptr<subnode_block> read_subnode_block(const block_info& bi) = 0;
     virtual std::shared_ptr<subnode_leaf_block> read_subnode_leaf_block(const block_info& bi) = 0;
     virtual std::shared_ptr<subnode_nonleaf_block> read_subnode_nonleaf_block(const block_info& bi) = 0;
+
+    // Copies the decoded bytes of external block `bid` from `offset` into `dest` without keeping the block: the road
+    // of long streams. Returns the count, less than dest.size() only at the block's end (0 at or past it). Checks
+    // and throws as read_external_block does.
+    virtual std::size_t read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest);
 
     // For pages reading their children: `owner` is the database when the new page must keep it open, or
     // empty for pages below the database's cached roots.
