@@ -16,6 +16,10 @@ namespace {
 
 using detail::format_layout;
 
+// A cached page costs about 1 KB of memory, so each tree's cache stays near 2 MB however large the file. A walk in
+// the order the store lists its items finds nearly every page it needs among the ones used last.
+constexpr std::size_t k_cached_pages_per_tree = 2048;
+
 // T is the width of block ids and offsets on disk: 32 bits in ANSI files, 64 bits in Unicode files.
 template <typename T>
 class database_impl final : public db_context {
@@ -98,6 +102,12 @@ public:
     std::shared_ptr<bbt_page> load_bbt_page(const page_info& pi, std::shared_ptr<db_context> owner) override {
         return build_page<block_id, block_info>(pi, std::move(owner), detail::k_ptype_bbt, page_kind::any);
     }
+
+    void set_page_cache_limit(std::size_t pages) override {
+        m_nbt_cache.reset(pages);
+        m_bbt_cache.reset(pages);
+    }
+    std::size_t cached_page_count() const override { return m_nbt_cache.size() + m_bbt_cache.size(); }
 
     std::shared_ptr<block> read_block(const block_info& bi) override {
         try {
@@ -199,6 +209,14 @@ private:
         return m_bbt_root;
     }
 
+    template <typename K, typename V>
+    page_cache<K, V>& cache_of() {
+        if constexpr (std::is_same_v<V, node_info>)
+            return m_nbt_cache;
+        else
+            return m_bbt_cache;
+    }
+
     // The page's 512 bytes, checked: location, id, type repeat and signature. Valid until the next read.
     std::span<const std::byte> read_page_data(const page_info& pi) {
         if (pi.address > m_eof || detail::k_page_size > m_eof - pi.address)
@@ -239,7 +257,8 @@ private:
             for (std::size_t i = 0, at = 0; i < count; ++i, at += entry_size)
                 entries.emplace_back(static_cast<K>(page.id(at, L.wide)),
                                      page_info{page.id(at + L.id_size, L.wide), page.id(at + 2 * L.id_size, L.wide)});
-            return std::make_shared<bt_nonleaf_page<K, V>>(this, std::move(owner), pi, level, std::move(entries));
+            return std::make_shared<bt_nonleaf_page<K, V>>(this, std::move(owner), pi, level, std::move(entries),
+                                                           &cache_of<K, V>());
         }
         std::vector<std::pair<K, V>> entries;
         entries.reserve(count);
@@ -254,7 +273,7 @@ private:
                                                     page.u16(at + 2 * L.id_size + 2)});
             }
         }
-        return std::make_shared<bt_leaf_page<K, V>>(this, std::move(owner), pi, std::move(entries));
+        return std::make_shared<bt_leaf_page<K, V>>(this, std::move(owner), pi, std::move(entries), &cache_of<K, V>());
     }
 
     // The block's data bytes as stored (without padding and trailer), checked: size, location, id, size again,
@@ -320,7 +339,9 @@ private:
     std::uint64_t m_eof = 0;
     page_info m_nbt_root_info;
     page_info m_bbt_root_info;
-    // The cached roots point back at this database without owning it (see page.h).
+    // The roots and the cached pages point back at this database without owning it (see page.h).
+    page_cache<node_id, node_info> m_nbt_cache{k_cached_pages_per_tree};
+    page_cache<block_id, block_info> m_bbt_cache{k_cached_pages_per_tree};
     std::shared_ptr<nbt_page> m_nbt_root;
     std::shared_ptr<bbt_page> m_bbt_root;
 };

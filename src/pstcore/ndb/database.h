@@ -80,9 +80,15 @@ public:
     virtual std::size_t read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest);
 
     // For pages reading their children: `owner` is the database when the new page must keep it open, or
-    // empty for pages below the database's cached roots.
+    // empty for pages the database keeps itself (its roots, its cache of recent pages).
     virtual std::shared_ptr<nbt_page> load_nbt_page(const page_info& pi, std::shared_ptr<db_context> owner) = 0;
     virtual std::shared_ptr<bbt_page> load_bbt_page(const page_info& pi, std::shared_ptr<db_context> owner) = 0;
+
+    // Bounds the cache of recently used B-tree pages to `pages` for each of the two trees (at least 1), starting
+    // afresh; for tests and small machines. A database without such a cache ignores it.
+    virtual void set_page_cache_limit(std::size_t pages) { (void)pages; }
+    // The pages that cache holds now, both trees together.
+    virtual std::size_t cached_page_count() const { return 0; }
 
 protected:
     db_context() = default;
