@@ -8,10 +8,17 @@
 
 namespace pstcore {
 
+external_block::external_block(std::shared_ptr<db_context> db, const block_info& info, std::size_t max_size,
+                               const std::vector<std::byte>& data)
+    : external_block(std::move(db), info, max_size, std::make_unique_for_overwrite<std::byte[]>(data.size()),
+                     data.size()) {
+    if (!data.empty()) std::memcpy(m_data.get(), data.data(), data.size());
+}
+
 std::size_t external_block::read_raw(std::byte* dest, std::size_t size, std::uint64_t offset) const {
-    if (offset >= m_data.size()) return 0;
-    const std::size_t count = std::min<std::uint64_t>(size, m_data.size() - offset);
-    std::memcpy(dest, m_data.data() + offset, count);
+    if (offset >= m_size) return 0;
+    const std::size_t count = std::min<std::uint64_t>(size, m_size - offset);
+    std::memcpy(dest, m_data.get() + offset, count);
     return count;
 }
 

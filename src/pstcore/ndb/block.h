@@ -73,22 +73,26 @@ public:
 // A block holding node bytes, decoded. Page 0 of itself.
 class external_block final : public data_block, public std::enable_shared_from_this<external_block> {
 public:
+    // `data` holds `size` bytes.
     external_block(std::shared_ptr<db_context> db, const block_info& info, std::size_t max_size,
-                   std::vector<std::byte> data)
-        : data_block(std::move(db), info), m_max_size(max_size), m_data(std::move(data)) {}
+                   std::unique_ptr<std::byte[]> data, std::size_t size)
+        : data_block(std::move(db), info), m_max_size(max_size), m_data(std::move(data)), m_size(size) {}
+    external_block(std::shared_ptr<db_context> db, const block_info& info, std::size_t max_size,
+                   const std::vector<std::byte>& data);
 
-    std::uint64_t get_total_size() const override { return m_data.size(); }
+    std::uint64_t get_total_size() const override { return m_size; }
     std::size_t read_raw(std::byte* dest, std::size_t size, std::uint64_t offset) const override;
     std::size_t get_page_count() const override { return 1; }
     std::shared_ptr<external_block> get_page(std::size_t index) const override;
 
     std::size_t get_max_size() const { return m_max_size; }
     // The decoded bytes; valid as long as the block.
-    std::span<const std::byte> data() const { return m_data; }
+    std::span<const std::byte> data() const { return {m_data.get(), m_size}; }
 
 private:
     std::size_t m_max_size;
-    std::vector<std::byte> m_data;
+    std::unique_ptr<std::byte[]> m_data;
+    std::size_t m_size;
 };
 
 // A block listing the blocks of a larger data stream. Level 1 lists external blocks, level 2 lists extended

@@ -135,9 +135,11 @@ public:
             return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::vector<std::byte>{});
         if (is_internal(bi.id)) throw unexpected_block("External BID expected");
         const auto bytes = read_block_data(bi);
-        std::vector<std::byte> data(bytes.size());
-        decode(bi, bytes, data.data(), 0);
-        return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::move(data));
+        // Not cleared first: every byte is written by the decoding.
+        auto data = std::make_unique_for_overwrite<std::byte[]>(bytes.size());
+        decode(bi, bytes, data.get(), 0);
+        return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::move(data),
+                                                bytes.size());
     }
 
     std::size_t read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest) override {
