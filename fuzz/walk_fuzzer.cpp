@@ -22,7 +22,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto bytes = fuzzing::pst_bytes_with_valid_header_crcs(data, size);
     try {
-        pstcore::pst store(pstcore::open_database(std::move(bytes)));
+        const auto db = pstcore::open_database(std::move(bytes));
+        // A cache of a few pages, so that pages leaving it and coming back are fuzzed too, not only in huge files.
+        db->set_page_cache_limit(4);
+        pstcore::pst store(db);
         try {
             mailferry::bench::walk_store(store, mailferry::find_text_encoding(1252));
         } catch (const std::exception&) {
