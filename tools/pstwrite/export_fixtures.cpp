@@ -52,6 +52,24 @@ std::vector<std::byte> hostile_names_store(format f) {
     return store.write_to_memory();
 }
 
+std::vector<std::byte> nested_store(format f, std::uint32_t messages) {
+    store_builder store(f, crypt::permute);
+    store.set_name(u"Nested");
+    auto& ipm = store.ipm_subtree();
+    auto& inbox = ipm.add_folder(u"Inbox", "IPF.Note");
+    auto& clients = inbox.add_folder(u"Clients", "IPF.Note");
+    auto& archive = ipm.add_folder(u"Archive", "IPF.Note");
+    auto& year = archive.add_folder(u"2023", "IPF.Note");
+    std::vector<folder_builder*> folders{&inbox, &clients, &clients.add_folder(u"North", "IPF.Note"),
+                                         &clients.add_folder(u"South", "IPF.Note"), &ipm.add_folder(u"Sent Items")};
+    for (const char16_t* quarter : {u"Q1", u"Q2", u"Q3", u"Q4"}) folders.push_back(&year.add_folder(quarter));
+    for (std::uint32_t i = 0; i < messages; ++i)
+        add_plain_mail(*folders[i % folders.size()], {.subject = u"Report " + widen(std::to_string(i % 7)),
+                                                      .read = i % 4 != 0,
+                                                      .minute = static_cast<int>(i % 600)});
+    return store.write_to_memory();
+}
+
 std::vector<std::byte> broken_index_store(format f, std::uint32_t messages) {
     store_builder store(f, crypt::permute);
     store.set_name(u"Broken index");

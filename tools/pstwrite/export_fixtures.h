@@ -33,6 +33,10 @@ void add_hostile_folders(folder_builder& parent);
 // the folder "Mixed".
 std::vector<std::byte> hostile_names_store(format f);
 
+// Mail in a nested tree (Inbox/Clients/North, Archive/2023/Q1 ... Q4 and more), `messages` in all, a quarter unread,
+// with subjects that repeat: the converter's layouts at depth.
+std::vector<std::byte> nested_store(format f, std::uint32_t messages);
+
 // A store of `messages` mails in one folder whose last node B-tree leaf page (holding only mail nodes) has a
 // wrong signature: the folders read, the last mails do not.
 std::vector<std::byte> broken_index_store(format f, std::uint32_t messages);

@@ -4,7 +4,7 @@
 //                     [--body-bytes B] [--attachments-per-message A] [--attachment-bytes S] [--seed K] OUT.pst
 //   pstwrite damage --fault NAME IN.pst OUT.pst
 //   pstwrite demo OUT.pst
-//   pstwrite fixture hostile-names|broken-index [--format unicode|ansi] OUT.pst
+//   pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
 
@@ -41,7 +41,7 @@ void print_usage() {
         "                         [--attachment-bytes S] [--seed K] OUT.pst\n"
         "       pstwrite damage --fault NAME IN.pst OUT.pst\n"
         "       pstwrite demo OUT.pst\n"
-        "       pstwrite fixture hostile-names|broken-index [--format unicode|ansi] OUT.pst\n"
+        "       pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
     for (auto name : pstwrite::fault_names()) std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
@@ -193,6 +193,8 @@ int run_fixture(const std::vector<std::string_view>& args) {
     if (positional.size() != 2) throw usage_error{"fixture needs a name and an output file"};
     if (positional[0] == "hostile-names")
         write_file(std::string(positional[1]), pstwrite::hostile_names_store(f));
+    else if (positional[0] == "nested")
+        write_file(std::string(positional[1]), pstwrite::nested_store(f, 300));
     else if (positional[0] == "broken-index")
         write_file(std::string(positional[1]), pstwrite::broken_index_store(f, 300));
     else
