@@ -34,6 +34,26 @@ public:
     virtual ICancelable* cancelable() const = 0;
 };
 
+// Shows nothing and keeps only the file path and the cancel target: for runs without a window (a quiet command
+// line, tests, fuzzing), and a base for presenters that show a few of the values.
+class SilentProgressPresenter : public IProgressPresenter {
+public:
+    void updateProgressMessage(std::u16string_view) override {}
+    void updateCurrentProgressValue(float) override {}
+    void updateCurrentProgressLabel(std::u16string_view) override {}
+    void updateOverallProgressValue(float) override {}
+    void updateOverallFoldersLabel(std::u16string_view) override {}
+    void updateOverallItemsLabel(std::u16string_view) override {}
+    void setFilePath(const std::string& filePath) override { _filePath = filePath; }
+    const std::string& filePath() const override { return _filePath; }
+    void setCancelable(ICancelable* cancelable) override { _cancelable = cancelable; }
+    ICancelable* cancelable() const override { return _cancelable; }
+
+private:
+    std::string _filePath;
+    ICancelable* _cancelable = nullptr;
+};
+
 class ILogger {
 public:
     virtual ~ILogger() = default;

@@ -29,30 +29,17 @@
 
 namespace mftest {
 
-class RecordingPresenter final : public mailferry::IProgressPresenter {
+class RecordingPresenter final : public mailferry::SilentProgressPresenter {
 public:
-    void updateProgressMessage(std::u16string_view) override {}
-    void updateCurrentProgressValue(float) override {}
-    void updateCurrentProgressLabel(std::u16string_view) override {}
-    void updateOverallProgressValue(float) override {}
-    void updateOverallFoldersLabel(std::u16string_view) override {}
     void updateOverallItemsLabel(std::u16string_view label) override {
         itemLabels.emplace_back(label);
-        if (cancelAfterItems && cancel && label.starts_with(u"Total Progress : ") &&
+        if (cancelAfterItems && cancelable() && label.starts_with(u"Total Progress : ") &&
             label.substr(17).starts_with(mailferry::platform::text_of_path(std::to_string(*cancelAfterItems) + " ")))
-            cancel->Cancel();
+            cancelable()->Cancel();
     }
-    void setFilePath(const std::string& filePath) override { _filePath = filePath; }
-    const std::string& filePath() const override { return _filePath; }
-    void setCancelable(mailferry::ICancelable* cancelable) override { cancel = cancelable; }
-    mailferry::ICancelable* cancelable() const override { return cancel; }
 
     std::vector<std::u16string> itemLabels;
     std::optional<int> cancelAfterItems;  // presses Cancel once this many items are written
-    mailferry::ICancelable* cancel = nullptr;
-
-private:
-    std::string _filePath;
 };
 
 // MBOX: "From - <subject>\n" and a line; EML: "Subject: <subject>\r\n\r\n". A subject starting "Fail" throws
