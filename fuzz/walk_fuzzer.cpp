@@ -1,5 +1,6 @@
 // Opens the input as a PST file and walks the whole store as the reader benchmark does: every folder, message,
-// property, recipient, attachment and body. The header CRCs are recomputed first so that mutations get past them.
+// property, recipient, attachment and body; then writes every message as EML and as MBOX text into a sink that
+// only counts, as a conversion would. The header CRCs are recomputed first so that mutations get past them.
 // Any exception is a clean refusal; a crash, hang or runaway allocation is a finding.
 
 #include <cstddef>
@@ -12,12 +13,14 @@
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/database.h"
 #include "store_walk.h"
+#include "store_write.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto bytes = fuzzing::pst_bytes_with_valid_header_crcs(data, size);
     try {
         pstcore::pst store(pstcore::open_database(std::move(bytes)));
         mailferry::bench::walk_store(store, mailferry::find_text_encoding(1252));
+        mailferry::bench::write_store(store, 1252, true, true);
     } catch (const std::exception&) {
     }
     return 0;

@@ -4,7 +4,9 @@
 MF_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MF_JOBS=$(nproc 2>/dev/null || echo 2)
 
-MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev)
+# python3 and dovecot-core read the mail writer's output in its check (no Dovecot service is started).
+MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev
+    python3 dovecot-core)
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 mf_log() { printf '== %s\n' "$*" >&2; }
@@ -24,6 +26,10 @@ mf_ensure_packages() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # Dovecot only reads test output here: no mail server is left running after its installation.
+    if [[ " ${missing[*]} " == *" dovecot-core "* ]] && command -v systemctl >/dev/null 2>&1; then
+        "${sudo[@]}" systemctl disable --now dovecot.service dovecot.socket >/dev/null 2>&1 || true
+    fi
 }
 
 # mf_build DIR [CMAKE ARGS...]: configures DIR once and builds in it everything, or the targets named in

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
+#include <memory>
 
 #include "platform/diagnostic_log.h"
 
@@ -28,12 +28,10 @@ void encode_group(const unsigned char* in, std::size_t count, char* out) {
 
 // Appends one buffer as lines. Streams put the separator after every full line, buffers only between lines.
 void append_lines(std::string_view bytes, std::string& out, std::string_view separator, bool separator_after_full) {
-    std::array<char, base64_line_chars + 3> line{};
     while (!bytes.empty()) {
         const std::string_view piece = bytes.substr(0, base64_line_bytes);
         bytes.remove_prefix(piece.size());
-        EncodeBase64(piece, line);
-        out.append(line.data());
+        AppendBase64(piece, out);
         const bool full = piece.size() == base64_line_bytes;
         if (separator_after_full ? full : !bytes.empty()) out.append(separator);
     }
@@ -66,17 +64,26 @@ void AppendBase64(std::string_view input, std::string& out) {
     const std::size_t start = out.size();
     out.resize(start + (input.size() + 2) / 3 * 4);
     char* dest = out.data() + start;
-    for (std::size_t i = 0; i < input.size(); i += 3, dest += 4)
-        encode_group(in + i, std::min<std::size_t>(3, input.size() - i), dest);
+    // Whole groups without the padding tests: base64 of attachments is most of what a conversion writes.
+    const std::size_t whole = input.size() - input.size() % 3;
+    for (std::size_t i = 0; i < whole; i += 3, dest += 4) {
+        const unsigned v = (unsigned{in[i]} << 16) | (unsigned{in[i + 1]} << 8) | in[i + 2];
+        dest[0] = alphabet[v >> 18];
+        dest[1] = alphabet[(v >> 12) & 0x3F];
+        dest[2] = alphabet[(v >> 6) & 0x3F];
+        dest[3] = alphabet[v & 0x3F];
+    }
+    if (whole < input.size()) encode_group(in + whole, input.size() - whole, dest);
 }
 
 void WriteBase64Stream(byte_source& stream, std::string& out, std::string_view separator) {
-    std::vector<char> chunk(stream_chunk);
+    // Left uninitialised: most streams are far shorter than a chunk, and zeroing it would cost more than them.
+    const auto chunk = std::make_unique_for_overwrite<char[]>(stream_chunk);
     for (;;) {
-        const std::size_t got = read_full(stream, chunk);
+        const std::size_t got = read_full(stream, std::span<char>(chunk.get(), stream_chunk));
         if (got == 0) break;
-        append_lines(std::string_view(chunk.data(), got), out, separator, true);
-        if (got < chunk.size()) break;
+        append_lines(std::string_view(chunk.get(), got), out, separator, true);
+        if (got < stream_chunk) break;
     }
 }
 

@@ -242,7 +242,11 @@ void reader::text(std::string_view bytes) {
     if (!shows_text()) return;
     const std::size_t skipped = std::min(bytes.size(), static_cast<std::size_t>(m_fallback));
     m_fallback -= static_cast<std::int32_t>(skipped);
-    for (const char c : bytes.substr(skipped)) emit_byte(static_cast<unsigned char>(c));
+    const std::string_view shown = bytes.substr(skipped);
+    if (shown.empty()) return;
+    // A run of text has one code page throughout: its first byte settles it, the others follow it.
+    emit_byte(static_cast<unsigned char>(shown.front()));
+    m_bytes.append(shown.substr(1));
 }
 
 bool reader::consume_fallback() {

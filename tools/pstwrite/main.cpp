@@ -4,6 +4,7 @@
 //                     [--body-bytes B] [--attachments-per-message A] [--attachment-bytes S] [--seed K] OUT.pst
 //   pstwrite damage --fault NAME IN.pst OUT.pst
 //   pstwrite demo OUT.pst
+//   pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst
 //   pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
@@ -27,6 +28,7 @@
 #include "pstwrite/export_fixtures.h"
 #include "pstwrite/file_layout.h"
 #include "pstwrite/generate.h"
+#include "pstwrite/mail_samples.h"
 #include "pstwrite/ndb_writer.h"
 
 namespace {
@@ -41,6 +43,7 @@ void print_usage() {
         "                         [--attachment-bytes S] [--seed K] OUT.pst\n"
         "       pstwrite damage --fault NAME IN.pst OUT.pst\n"
         "       pstwrite demo OUT.pst\n"
+        "       pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst\n"
         "       pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
@@ -217,6 +220,12 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (command == "damage") return run_damage(args);
+        if (command == "mail-samples") {
+            std::string out;
+            const auto options = parse_generate(args, out);
+            pstwrite::write_mail_samples(options.fmt, options.enc, out);
+            return 0;
+        }
         if (command == "fixture") return run_fixture(args);
         if (command == "demo") {
             if (args.size() != 1) throw usage_error{"demo needs one output file"};

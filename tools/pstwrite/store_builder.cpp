@@ -139,9 +139,26 @@ subnode encode_attachment(const attachment_builder& a, store_context& ctx) {
     return subnode{a.nid(), std::move(c.data), std::move(c.subnodes)};
 }
 
+// The recipient table's columns, with PidTagSmtpAddress when some recipient has one.
+std::vector<column> recipient_columns(format f, const std::vector<recipient>& recipients) {
+    std::vector<column> cols = column_set(table_kind::recipient, f);
+    const bool smtp =
+        std::any_of(recipients.begin(), recipients.end(), [](const recipient& r) { return !r.smtp_address.empty(); });
+    if (!smtp) return cols;
+    std::vector<std::uint32_t> tags;
+    for (const auto& c : cols) tags.push_back(c.tag);
+    tags.push_back(make_tag(0x39FE, f == format::unicode ? prop::pt_unicode : prop::pt_string8));
+    return layout_columns(tags);
+}
+
 std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, const recipient& r,
                                                                    const bytes& search_key) {
     const std::uint16_t st = f == format::unicode ? prop::pt_unicode : prop::pt_string8;
+    if (!r.smtp_address.empty()) {
+        auto cells = recipient_cells(f, recipient{r.display_name, r.email, r.kind, r.address_type}, search_key);
+        cells.emplace_back(make_tag(0x39FE, st), text_for(f, r.smtp_address));
+        return cells;
+    }
     return {{make_tag(0x3002, st), text_for(f, r.address_type)},
             {make_tag(0x3003, st), text_for(f, r.email)},
             {make_tag(0x3001, st), text_for(f, r.display_name)},
@@ -166,7 +183,7 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
     tc_options zero_rows;
     zero_rows.zero_row_size = m.fault() == ltp_fault::table_row_size_zero;
     if (!m.recipients().empty()) {
-        tc_builder t(ctx.fmt, column_set(table_kind::recipient, ctx.fmt), zero_rows);
+        tc_builder t(ctx.fmt, recipient_columns(ctx.fmt, m.recipients()), zero_rows);
         zero_rows.zero_row_size = false;
         std::uint32_t row = message_builder::first_recipient_row_id;
         for (const auto& r : m.recipients()) {

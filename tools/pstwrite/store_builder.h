@@ -52,6 +52,8 @@ struct recipient {
     std::u16string email;
     recipient_kind kind = recipient_kind::to;
     std::u16string address_type = u"SMTP";
+    // PidTagSmtpAddress, beside an Exchange address: the recipient table gains the column when any row has one.
+    std::u16string smtp_address = u"";
 };
 
 // Attachment methods (PidTagAttachMethod).
