@@ -63,7 +63,7 @@ ExportResult RuzorizUvezazExportAgent::DoExportWithProgressPresenter(IProgressPr
         progressPresenter.updateOverallItemsLabel(
             rt::Format(rt::kOverallItems, {rt::Number(static_cast<std::int64_t>(_run._totalItemsToExport))}));
         try {
-            result = Walk(progressPresenter, logger);
+            Walk(progressPresenter, logger, result);
             EndSharedCalendar();
             WriteTail(result, logger);
             progressPresenter.updateCurrentProgressLabel(u"");
@@ -72,8 +72,7 @@ ExportResult RuzorizUvezazExportAgent::DoExportWithProgressPresenter(IProgressPr
             progressPresenter.updateOverallProgressValue(0);
             progressPresenter.updateOverallItemsLabel(u"");
         } catch (const pstcore::database_corrupt&) {
-            // The walk's counts so far; the tail is not written.
-            result = _walkResult;
+            // The counts of the folders done stay; the tail is not written.
             result.ResultCode = kExportFailed;
             WriteBoth(logger, rt::kSeparatorLine);
             WriteBoth(logger, rt::kCorruptPst);
@@ -104,9 +103,7 @@ bool RuzorizUvezazExportAgent::CountItems(ILogger& logger) {
     return true;
 }
 
-ExportResult RuzorizUvezazExportAgent::Walk(IProgressPresenter& progressPresenter, ILogger& logger) {
-    ExportResult& run = _walkResult;
-    run = ExportResult{};
+void RuzorizUvezazExportAgent::Walk(IProgressPresenter& progressPresenter, ILogger& logger, ExportResult& run) {
     const _ExportSettings& settings = _run._settings;
     bool first = true;
     const PSTSession* lastSession = nullptr;
@@ -175,7 +172,6 @@ ExportResult RuzorizUvezazExportAgent::Walk(IProgressPresenter& progressPresente
             break;
         }
     }
-    return run;
 }
 
 ExportResult RuzorizUvezazExportAgent::ExportFolder(MAPIFolder& folder, IProgressPresenter& progressPresenter,

@@ -50,14 +50,14 @@ public:
 private:
     // Step by step, as the report shows them.
     bool CountItems(ILogger& logger);
-    ExportResult Walk(IProgressPresenter& progressPresenter, ILogger& logger);
+    // Adds each folder's counts to `run` as it goes, so they stay when a damaged file ends the walk.
+    void Walk(IProgressPresenter& progressPresenter, ILogger& logger, ExportResult& run);
     ExportResult ExportFolder(MAPIFolder& folder, IProgressPresenter& progressPresenter, ILogger& logger);
     void EndSharedCalendar();
     void WriteTail(const ExportResult& result, ILogger& logger);
     void WriteBoth(ILogger& logger, std::u16string_view text);
 
     ExportRun _run;
-    ExportResult _walkResult;  // the walk's counts so far, for a run that a damaged file ends
 };
 
 }  // namespace mailferry
