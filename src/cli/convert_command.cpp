@@ -264,6 +264,10 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
         if (!usage.message.empty()) err << "mailferry convert: " << usage.message << "\n";
         err << kConvertUsage;
         return kConvertUsageError;
+    } catch (const std::exception& error) {
+        // What the run cannot even start without (the platform's date formatter, memory).
+        err << "mailferry convert: " << error.what() << "\n";
+        return kExportFailed;
     }
 }
 
