@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -50,10 +50,9 @@ int main(int argc, char** argv) {
         for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, got);
         std::fclose(in);
     }
-    std::smatch found;
-    const double messages = std::regex_search(text, found, std::regex("Total number of emails processed: (\\d+)"))
-                                ? std::stod(found[1])
-                                : 0;
+    constexpr std::string_view kTotal = "Total number of emails processed: ";
+    const std::size_t at = text.find(kTotal);
+    const double messages = at == std::string::npos ? 0 : std::atof(text.c_str() + at + kTotal.size());
     std::uintmax_t written = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(out))
         if (entry.is_regular_file()) written += entry.file_size();
