@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/convert_command.h"
 #include "cli/info_command.h"
 #include "cli/list_command.h"
 #include "cli/props_command.h"
@@ -26,6 +27,11 @@ constexpr std::string_view kUsage =
     "       [--timezone ZONE]\n"
     "                    one item as the converter writes it: a message as EML (or an MBOX entry),\n"
     "                    a contact as a vCard, an appointment as a calendar (or its reference mail)\n"
+    "  convert FILE... --out DIR [--target apple|thunderbird|archive|files] [--format mbox|eml]\n"
+    "       [--split-mbox MB] [--read-unread] [--folder PATH]... [--ignore-empty] [--codepage N]\n"
+    "       [--timezone ZONE] [--quiet]\n"
+    "                    converts the mail of PST files into a target's layout below DIR and prints\n"
+    "                    the report; Ctrl-C cancels after the item in progress\n"
     "  help              this text\n";
 
 }  // namespace
@@ -46,6 +52,7 @@ int main(int argc, char** argv) {
     if (command == "list") return mailferry::RunListCommand(rest, std::cout, std::cerr);
     if (command == "props") return mailferry::RunPropsCommand(rest, std::cout, std::cerr);
     if (command == "show") return mailferry::RunShowCommand(rest, std::cout, std::cerr);
+    if (command == "convert") return mailferry::RunConvertCommand(rest, std::cout, std::cerr);
     std::cerr << "mailferry: unknown command or missing arguments: " << command << "\n" << kUsage;
     return 2;
 }

@@ -6,6 +6,7 @@
 //   pstwrite demo OUT.pst
 //   pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst
 //   pstwrite calendar OUT.pst      (prints the store's manifest)
+//   pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
 
@@ -26,6 +27,7 @@
 #include "pstwrite/calendar_fixture.h"
 #include "pstwrite/damage.h"
 #include "pstwrite/demo.h"
+#include "pstwrite/export_fixtures.h"
 #include "pstwrite/file_layout.h"
 #include "pstwrite/generate.h"
 #include "pstwrite/mail_samples.h"
@@ -45,6 +47,7 @@ void print_usage() {
         "       pstwrite demo OUT.pst\n"
         "       pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst\n"
         "       pstwrite calendar OUT.pst\n"
+        "       pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
     for (auto name : pstwrite::fault_names()) std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
@@ -179,6 +182,32 @@ int run_damage(const std::vector<std::string_view>& args) {
     return 0;
 }
 
+// The converter's test stores (export_fixtures.h).
+int run_fixture(const std::vector<std::string_view>& args) {
+    pstwrite::format f = pstwrite::format::unicode;
+    std::vector<std::string_view> positional;
+    for (std::size_t i = 0; i < args.size();) {
+        if (args[i].size() < 2 || args[i].substr(0, 2) != "--") {
+            positional.push_back(args[i++]);
+            continue;
+        }
+        const auto [flag, value] = next_flag(args, i);
+        if (flag != "--format" || (value != "unicode" && value != "ansi"))
+            throw usage_error{"--format: unicode or ansi"};
+        f = value == "ansi" ? pstwrite::format::ansi : pstwrite::format::unicode;
+    }
+    if (positional.size() != 2) throw usage_error{"fixture needs a name and an output file"};
+    if (positional[0] == "hostile-names")
+        write_file(std::string(positional[1]), pstwrite::hostile_names_store(f));
+    else if (positional[0] == "nested")
+        write_file(std::string(positional[1]), pstwrite::nested_store(f, 300));
+    else if (positional[0] == "broken-index")
+        write_file(std::string(positional[1]), pstwrite::broken_index_store(f, 300));
+    else
+        throw usage_error{"unknown fixture " + std::string(positional[0])};
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,6 +229,7 @@ int main(int argc, char** argv) {
             pstwrite::write_mail_samples(options.fmt, options.enc, out);
             return 0;
         }
+        if (command == "fixture") return run_fixture(args);
         if (command == "demo") {
             if (args.size() != 1) throw usage_error{"demo needs one output file"};
             pstwrite::write_demo(std::filesystem::path(args[0]));

@@ -1,0 +1,110 @@
+// `mailferry convert` in the process: refused options, files that cannot be loaded, Ctrl-C, and the progress
+// line. Whole conversions of the sample files are checked end to end by convert_end_to_end.py.
+
+#include "cli/convert_command.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/interrupt.h"
+#include "cli/progress_bar.h"
+#include "platform/settings_store.h"
+#include "pstwrite/export_fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace mailferry;
+
+class ConvertCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("mf-convert-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        std::ofstream(m_dir / "defaults.ini") << "defaultCodePage=1252\n";
+        m_settings = std::make_unique<platform::settings_store>(m_dir / "defaults.ini", m_dir / "user.ini");
+        pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
+        store.set_name(u"S");
+        pstwrite::add_plain_mail(store.ipm_subtree().add_folder(u"Inbox", "IPF.Note"), {.subject = u"Hi"});
+        const auto bytes = store.write_to_memory();
+        std::ofstream(m_dir / "good.pst", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    int Convert(std::vector<std::string> args) {
+        m_out.str("");
+        m_err.str("");
+        return RunConvertCommand(args, m_out, m_err, *m_settings, nullptr, 0);
+    }
+
+    fs::path m_dir;
+    std::unique_ptr<platform::settings_store> m_settings;
+    std::ostringstream m_out, m_err;
+};
+
+TEST_F(ConvertCommandTest, RefusesWhatTheTargetDoesNotTakeInOneLine) {
+    const std::string good = (m_dir / "good.pst").string(), out = (m_dir / "out").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{good, "--out", out, "--target", "apple", "--read-unread"}, "--read-unread needs --target files"},
+        {{good, "--out", out, "--format", "eml", "--split-mbox", "5"}, "--split-mbox needs --target files --format"},
+        {{good, "--out", out, "--target", "archive", "--format", "eml"}, "--format eml is not available"},
+        {{good, "--out", out, "--folder", "S/Nowhere"}, "no folder matches --folder S/Nowhere"},
+        {{good, "--out", out, "--split-mbox", "0"}, "--split-mbox takes a whole number"},
+        {{good}, "usage: mailferry convert"},
+    };
+    for (const auto& [args, message] : cases) {
+        EXPECT_EQ(Convert(args), kConvertUsageError) << message;
+        EXPECT_EQ(m_err.str().find("mailferry convert: "), m_err.str().rfind("mailferry convert: ")) << "one line";
+        EXPECT_NE(m_err.str().find(message), std::string::npos) << m_err.str();
+    }
+    EXPECT_FALSE(fs::exists(out)) << "nothing is written for a refused command";
+}
+
+TEST_F(ConvertCommandTest, FileThatCannotBeLoadedIsReportedAndTheOthersConvert) {
+    const std::string missing = (m_dir / "missing.pst").string();
+    EXPECT_EQ(
+        Convert({missing, (m_dir / "good.pst").string(), "--out", (m_dir / "out").string(), "--target", "thunderbird"}),
+        kExportFailed);
+    const std::string err = m_err.str();
+    EXPECT_TRUE(err.starts_with("Failed to load following PST file: " + missing + ". ")) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "one line";
+    EXPECT_NE(m_out.str().find("Total number of emails processed: 1\n"), std::string::npos) << m_out.str();
+    EXPECT_NE(m_out.str().find("\n\nConverted Thunderbird Email Database is available at following path:\n" +
+                               (m_dir / "out").string() + "\nA Detailed Log Report is available at  following path:\n"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(m_dir / "out/Mails/good.pst/S/Inbox/Hi_1.eml"));
+}
+
+class Flag final : public ICancelable {
+public:
+    void Cancel() override { cancelled = true; }
+    volatile bool cancelled = false;
+};
+
+TEST(ConvertInterrupt, FirstCtrlCCancelsAndTheSecondEndsTheProgram) {
+    Flag flag;
+    {
+        CancelOnInterrupt guard(flag);
+        std::raise(SIGINT);
+        EXPECT_TRUE(flag.cancelled);
+        EXPECT_EXIT(std::raise(SIGINT), ::testing::KilledBySignal(SIGINT), "");
+    }
+}
+
+TEST(ConvertProgress, LineShowsFoldersItemsRateAndTimeLeftWithinTheWidth) {
+    ProgressState state{
+        .folder = 3, .folders = 12, .done = 500, .total = 2000, .percent = 25, .folderName = "Inbox", .seconds = 2};
+    EXPECT_EQ(ProgressLine(state, 200),
+              "[#####---------------]  25%  folder 3/12  items 500/2000  250/s  0:06 left  Inbox");
+    EXPECT_EQ(ProgressLine(state, 30), "[#####---------------]  25%  f");
+}
+
+}  // namespace
