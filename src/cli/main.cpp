@@ -21,9 +21,9 @@ int Help(const std::vector<std::string>& rest) {
         mailferry::WriteOverview(std::cout);
         return 0;
     }
-    const mailferry::CommandHelp* help = mailferry::FindCommandHelp(rest[0]);
-    if (!help || rest.size() > 1) {
-        std::cerr << "mailferry help: no command " << rest[0] << "\n";
+    const mailferry::CommandHelp* help = rest.size() == 1 ? mailferry::FindCommandHelp(rest[0]) : nullptr;
+    if (!help) {
+        std::cerr << "mailferry help: takes one command of the list below\n";
         mailferry::WriteOverview(std::cerr);
         return kBadArguments;
     }
