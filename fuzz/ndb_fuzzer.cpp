@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto bytes = fuzzing::pst_bytes_with_valid_header_crcs(data, size);
     try {
         const auto db = pstcore::open_database(std::move(bytes));
+        // A cache of a few pages, so that pages leaving it and coming back are fuzzed too, not only in huge files.
+        db->set_page_cache_limit(4);
         for (const auto& b : pstcore::btree_range<pstcore::block_id, pstcore::block_info>(db->read_bbt_root())) (void)b;
         for (const auto& info : pstcore::btree_range<pstcore::node_id, pstcore::node_info>(db->read_nbt_root())) {
             try {

@@ -31,6 +31,7 @@ struct ListOptions {
 struct ItemEntry {
     bool ok = true;
     std::string error;
+    std::uint32_t nid = 0;
     std::int32_t messageClass = 0;
     bool isRead = true;
     std::string sentOn;
@@ -44,15 +45,19 @@ struct FolderEntry {
     std::string path;
     std::int32_t kind = 0;
     std::int64_t itemCount = 0;
-    std::vector<ItemEntry> items;
 };
 
-struct FileListing {
-    std::string file;
-    bool ok = true;
-    std::string error;
-    std::string storeName;
-    std::vector<FolderEntry> folders;
+// Receives one file's listing while it is read, so that memory stays flat however many items the file holds.
+// File() comes first, then Store(), then each folder followed by its items; End() closes the file with the error
+// that stopped it, if any, whatever came before.
+class ListingWriter {
+public:
+    virtual ~ListingWriter() = default;
+    virtual void File(const std::string& file) = 0;
+    virtual void Store(const std::string& storeName) = 0;
+    virtual void Folder(const FolderEntry& folder) = 0;
+    virtual void Item(const ItemEntry& item) = 0;
+    virtual void End(const std::string* error) = 0;
 };
 
 std::string Utf8(std::u16string_view text) {
@@ -147,7 +152,7 @@ std::string FileKey(const std::string& file) {
     return key;
 }
 
-void ListItems(MAPIFolder& folder, FolderEntry& entry) {
+void ListItems(MAPIFolder& folder, ListingWriter& writer) {
     folder.ResetQuery();
     // Bounded by the contents table's rows: each call moves the cursor one row, failing or not.
     for (;;) {
@@ -158,45 +163,49 @@ void ListItems(MAPIFolder& folder, FolderEntry& entry) {
         } catch (const std::exception& e) {
             item.ok = false;
             item.error = e.what();
-            entry.items.push_back(std::move(item));
+            writer.Item(item);
             continue;
         }
         if (!message) break;
+        item.nid = message->GetMessage().get_node().get_id();
         item.messageClass = message->messageClass();
         item.isRead = message->isRead();
         item.sentOn = Utf8(message->sentOn());
         item.senderName = Utf8(message->senderName());
         item.subject = Utf8(message->subject());
-        entry.items.push_back(std::move(item));
+        writer.Item(item);
     }
 }
 
-void ListFolder(MAPIFolder& folder, int depth, bool withItems, FileListing& listing) {
+void ListFolder(MAPIFolder& folder, int depth, bool withItems, ListingWriter& writer) {
     FolderEntry entry;
     entry.depth = depth;
     entry.name = Utf8(folder.folderName());
     entry.path = Utf8(folder.fullFolderPath());
     entry.kind = folder.defaultItemType();
     entry.itemCount = folder.contentCount();
-    if (withItems) ListItems(folder, entry);
-    listing.folders.push_back(std::move(entry));
-    for (auto& subFolder : folder.GetFolders()) ListFolder(*subFolder, depth + 1, withItems, listing);
+    writer.Folder(entry);
+    if (withItems) ListItems(folder, writer);
+    for (auto& subFolder : folder.GetFolders()) ListFolder(*subFolder, depth + 1, withItems, writer);
 }
 
-FileListing ListFile(const std::string& file, const ListOptions& options, const platform::settings_store& settings) {
-    FileListing listing;
-    listing.file = file;
+// Returns false when the file failed, at open or partway.
+bool ListFile(const std::string& file, const ListOptions& options, const platform::settings_store& settings,
+              ListingWriter& writer) {
+    writer.File(file);
     try {
         auto session = std::make_shared<PSTSession>(file, settings);
         if (options.codePage) session->SetPstDefaultCodePage(*options.codePage);
         MessageStore& store = session->GetRootStore();
-        listing.storeName = Utf8(store.storeName());
-        ListFolder(store.GetSubTreeFolder(), 0, options.items, listing);
+        writer.Store(Utf8(store.storeName()));
+        ListFolder(store.GetSubTreeFolder(), 0, options.items, writer);
     } catch (const std::exception& e) {
-        listing.ok = false;
-        listing.error = e.what();
+        const std::string error = e.what();
+        writer.End(&error);
+        return false;
     }
-    return listing;
+    writer.End(nullptr);
+    return true;
 }
 
 std::string Quoted(std::string_view text) {
@@ -240,71 +249,110 @@ std::string Quoted(std::string_view text) {
     return out;
 }
 
-void WriteText(const FileListing& listing, std::ostream& out, std::ostream& err) {
-    if (!listing.ok) {
-        err << "mailferry list: " << listing.file << ": " << listing.error << "\n";
-        return;
-    }
-    out << listing.file << "\n";
-    out << "  store: " << listing.storeName << "\n";
-    for (const FolderEntry& folder : listing.folders) {
-        const std::string indent(2 * static_cast<std::size_t>(folder.depth + 1), ' ');
-        out << indent << folder.name << " [" << KindName(folder.kind)
-            << (IsConverted(folder.kind) ? "" : ", not converted") << "] " << folder.itemCount
-            << (folder.itemCount == 1 ? " item" : " items") << "\n";
-        for (const ItemEntry& item : folder.items) {
-            out << indent << "  - ";
-            if (!item.ok) {
-                out << "unreadable item: " << item.error << "\n";
-                continue;
-            }
-            out << "class " << item.messageClass << ", " << (item.isRead ? "read" : "unread") << ", sent "
-                << Quoted(item.sentOn) << ", from " << Quoted(item.senderName) << ", subject " << Quoted(item.subject)
-                << "\n";
-        }
-    }
+void WriteError(const std::string& file, const std::string& error, std::ostream& err) {
+    err << "mailferry list: " << file << ": " << error << "\n";
 }
 
-void WriteJson(const std::vector<FileListing>& listings, bool withItems, std::ostream& out) {
-    out << "{\"files\": [";
-    for (std::size_t f = 0; f < listings.size(); ++f) {
-        const FileListing& listing = listings[f];
-        out << (f ? ",\n" : "\n") << "  {\"file\": " << Quoted(listing.file)
-            << ", \"ok\": " << (listing.ok ? "true" : "false");
-        if (!listing.ok) {
-            out << ", \"error\": " << Quoted(listing.error) << "}";
-            continue;
-        }
-        out << ", \"store\": " << Quoted(listing.storeName) << ", \"folders\": [";
-        for (std::size_t i = 0; i < listing.folders.size(); ++i) {
-            const FolderEntry& folder = listing.folders[i];
-            out << (i ? ",\n" : "\n") << "    {\"name\": " << Quoted(folder.name)
-                << ", \"path\": " << Quoted(folder.path) << ", \"depth\": " << folder.depth
-                << ", \"kind\": " << Quoted(KindName(folder.kind)) << ", \"defaultItemType\": " << folder.kind
-                << ", \"converted\": " << (IsConverted(folder.kind) ? "true" : "false")
-                << ", \"itemCount\": " << folder.itemCount;
-            if (withItems) {
-                out << ", \"items\": [";
-                for (std::size_t m = 0; m < folder.items.size(); ++m) {
-                    const ItemEntry& item = folder.items[m];
-                    out << (m ? ",\n" : "\n") << "      {";
-                    if (!item.ok) {
-                        out << "\"ok\": false, \"error\": " << Quoted(item.error) << "}";
-                        continue;
-                    }
-                    out << "\"ok\": true, \"messageClass\": " << item.messageClass
-                        << ", \"isRead\": " << (item.isRead ? "true" : "false")
-                        << ", \"sentOn\": " << Quoted(item.sentOn) << ", \"senderName\": " << Quoted(item.senderName)
-                        << ", \"subject\": " << Quoted(item.subject) << "}";
-                }
-                out << "]";
-            }
-            out << "}";
-        }
-        out << "]}";
+class TextListingWriter final : public ListingWriter {
+public:
+    TextListingWriter(std::ostream& out, std::ostream& err) : _out(out), _err(err) {}
+
+    void File(const std::string& file) override { _file = file; }
+    // The file's name comes with its store, so that a file that cannot be opened leaves only its error line.
+    void Store(const std::string& storeName) override {
+        _out << _file << "\n";
+        _out << "  store: " << storeName << "\n";
     }
-    out << "\n]}\n";
-}
+    void Folder(const FolderEntry& folder) override {
+        _indent.assign(2 * static_cast<std::size_t>(folder.depth + 1), ' ');
+        _out << _indent << folder.name << " [" << KindName(folder.kind)
+             << (IsConverted(folder.kind) ? "" : ", not converted") << "] " << folder.itemCount
+             << (folder.itemCount == 1 ? " item" : " items") << "\n";
+    }
+    void Item(const ItemEntry& item) override {
+        _out << _indent << "  - ";
+        if (!item.ok) {
+            _out << "unreadable item: " << item.error << "\n";
+            return;
+        }
+        _out << "class " << item.messageClass << ", " << (item.isRead ? "read" : "unread") << ", sent "
+             << Quoted(item.sentOn) << ", from " << Quoted(item.senderName) << ", subject " << Quoted(item.subject)
+             << "\n";
+    }
+    void End(const std::string* error) override {
+        if (error) WriteError(_file, *error, _err);
+    }
+
+private:
+    std::ostream& _out;
+    std::ostream& _err;
+    std::string _file;
+    std::string _indent;
+};
+
+// One JSON document for all files, written as they are read: a file that fails partway keeps what was listed and
+// ends with "ok": false and its error, so the document stays valid.
+class JsonListingWriter final : public ListingWriter {
+public:
+    JsonListingWriter(bool withItems, std::ostream& out, std::ostream& err)
+        : _withItems(withItems), _out(out), _err(err) {
+        _out << "{\"files\": [";
+    }
+
+    void File(const std::string& file) override {
+        _out << (_files++ ? ",\n" : "\n") << "  {\"file\": " << Quoted(file);
+        _file = file;
+        _inStore = false;
+        _folders = 0;
+    }
+    void Store(const std::string& storeName) override {
+        _out << ", \"store\": " << Quoted(storeName) << ", \"folders\": [";
+        _inStore = true;
+    }
+    void Folder(const FolderEntry& folder) override {
+        if (_folders) CloseFolder();
+        _out << (_folders++ ? ",\n" : "\n") << "    {\"name\": " << Quoted(folder.name)
+             << ", \"path\": " << Quoted(folder.path) << ", \"depth\": " << folder.depth
+             << ", \"kind\": " << Quoted(KindName(folder.kind)) << ", \"defaultItemType\": " << folder.kind
+             << ", \"converted\": " << (IsConverted(folder.kind) ? "true" : "false")
+             << ", \"itemCount\": " << folder.itemCount;
+        if (_withItems) _out << ", \"items\": [";
+        _items = 0;
+    }
+    void Item(const ItemEntry& item) override {
+        _out << (_items++ ? ",\n" : "\n") << "      {";
+        if (!item.ok) {
+            _out << "\"ok\": false, \"error\": " << Quoted(item.error) << "}";
+            return;
+        }
+        _out << "\"ok\": true, \"nid\": " << item.nid << ", \"messageClass\": " << item.messageClass
+             << ", \"isRead\": " << (item.isRead ? "true" : "false") << ", \"sentOn\": " << Quoted(item.sentOn)
+             << ", \"senderName\": " << Quoted(item.senderName) << ", \"subject\": " << Quoted(item.subject) << "}";
+    }
+    void End(const std::string* error) override {
+        if (_folders) CloseFolder();
+        if (_inStore) _out << "]";
+        if (!error) {
+            _out << ", \"ok\": true}";
+            return;
+        }
+        _out << ", \"ok\": false, \"error\": " << Quoted(*error) << "}";
+        WriteError(_file, *error, _err);
+    }
+    void Finish() { _out << "\n]}\n"; }
+
+private:
+    void CloseFolder() { _out << (_withItems ? "]}" : "}"); }
+
+    bool _withItems;
+    std::ostream& _out;
+    std::ostream& _err;
+    std::string _file;
+    std::size_t _files = 0;
+    bool _inStore = false;
+    std::size_t _folders = 0;
+    std::size_t _items = 0;
+};
 
 }  // namespace
 
@@ -320,20 +368,16 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return 2;
     }
     std::set<std::string> seen;
-    std::vector<FileListing> listings;
+    TextListingWriter text(out, err);
+    std::optional<JsonListingWriter> json;
+    if (options->json) json.emplace(options->items, out, err);
+    ListingWriter& writer = json ? static_cast<ListingWriter&>(*json) : text;
     bool failed = false;
     for (const std::string& file : options->files) {
         if (!seen.insert(FileKey(file)).second) continue;
-        FileListing listing = ListFile(file, *options, settings);
-        failed = failed || !listing.ok;
-        if (options->json) {
-            if (!listing.ok) err << "mailferry list: " << listing.file << ": " << listing.error << "\n";
-            listings.push_back(std::move(listing));
-        } else {
-            WriteText(listing, out, err);
-        }
+        failed = !ListFile(file, *options, settings, writer) || failed;
     }
-    if (options->json) WriteJson(listings, options->items, out);
+    if (json) json->Finish();
     return failed ? 1 : 0;
 }
 

@@ -3,8 +3,10 @@
 // folder under the store's top folder, indented under its parent, with its kind and item count (journal, notes
 // and tasks folders are marked as not converted); with --items one line per message (class code, isRead,
 // sentOn, senderName, subject). --codepage sets the session's code page (ANSI files); --json prints the same
-// as one JSON document. A file named twice (paths differing only in case count as the same) is listed once.
-// A file that fails is reported and the next one follows.
+// as one JSON document, each message with its node id ("nid", as `mailferry show --nid` takes it). A file named
+// twice (paths differing only in case count as the same) is listed once. The listing is printed while the file
+// is read; a file that fails, at once or partway, ends with its error (a line on `err`, and in JSON "ok": false
+// with "error") and the next one follows.
 
 #include <ostream>
 #include <string>

@@ -82,7 +82,7 @@ int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std:
         if (options->codePage) session->SetPstDefaultCodePage(*options->codePage);
         pstcore::message message(session->pstSession().get_db()->lookup_node(options->nid));
         pstcore::property_bag& bag = message.get_property_bag();
-        // The class of an ANSI file's message is 8-bit text in the session's code page.
+        // An ANSI file's message class is 8-bit text in the session's code page.
         bag.set_text_encoding(find_text_encoding(session->pstDefaultCodePage()));
         if (!bag.prop_exists(pstcore::k_prop_message_class)) {
             err << "mailferry show: node " << options->nid << " is not a message\n";

@@ -123,6 +123,27 @@ private:
     char _previous = '\n';
 };
 
+// Copies one body to the output: escaped in MBOX text, as it is in EML. Call Finish() after the last bytes.
+class BodyOutput {
+public:
+    BodyOutput(MimeOutput& out, bool mbox) : _out(out), _mbox(mbox) {}
+    void Append(std::string_view bytes) {
+        if (_mbox)
+            _escaper.Escape(bytes, _out.Buffer());
+        else
+            _out.Buffer().append(bytes);
+        _out.Settle();
+    }
+    void Finish() {
+        if (_mbox) _escaper.Finish(_out.Buffer());
+    }
+
+private:
+    MimeOutput& _out;
+    bool _mbox;
+    MboxEscaper _escaper;
+};
+
 // A property stream of the reader as a byte source.
 class PropertySource final : public byte_source {
 public:

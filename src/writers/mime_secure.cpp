@@ -127,19 +127,12 @@ void MessageRenderer::WriteSignedEntity(PropertySource& entity) {
         }
     }
     _out.Line("");
-    MboxEscaper escaper;
-    auto emit = [&](std::string_view bytes) {
-        if (_settings.mboxMode)
-            escaper.Escape(bytes, _out.Buffer());
-        else
-            _out.Buffer().append(bytes);
-        _out.Settle();
-    };
+    BodyOutput output(_out, _settings.mboxMode);
     if (!inHeaders) {
-        emit(body);
-        for (std::size_t got; (got = read_full(entity, chunk)) > 0;) emit(std::string_view(chunk.data(), got));
+        output.Append(body);
+        for (std::size_t got; (got = read_full(entity, chunk)) > 0;) output.Append(std::string_view(chunk.data(), got));
     }
-    if (_settings.mboxMode) escaper.Finish(_out.Buffer());
+    output.Finish();
     // The entity's last line end is not the message's: in MBOX text the next separator would join that line.
     _out.Line("");
     _out.Line("");

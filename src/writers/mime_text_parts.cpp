@@ -243,13 +243,11 @@ void MessageRenderer::WriteHtmlText() {
     if (_message.get_property_bag().prop_exists(kPropHtml)) {
         PropertySource body(_message.open_html_body_stream());
         WriteBody(body, nullptr);
-    } else if (_settings.mboxMode) {
-        MboxEscaper escaper;
-        escaper.Escape(_rtf.rtfHtml, _out.Buffer());
-        escaper.Finish(_out.Buffer());
     } else {
-        // EML text is not MBOX text: the HTML goes out as it is, lines beginning "From " included.
-        _out.Buffer().append(_rtf.rtfHtml);
+        // Escaped in MBOX text only: in EML a line beginning "From " is just a line.
+        BodyOutput html(_out, _settings.mboxMode);
+        html.Append(_rtf.rtfHtml);
+        html.Finish();
     }
     _rtf.rtfHtml.clear();
     _out.Line("");
@@ -258,27 +256,20 @@ void MessageRenderer::WriteHtmlText() {
 
 // Copies a body to the output, converted by `convert` when given; in MBOX text escaped, in EML as it is.
 void MessageRenderer::WriteBody(byte_source& body, const chunk_converter* convert) {
-    MboxEscaper escaper;
-    auto emit = [&](std::string_view bytes) {
-        if (_settings.mboxMode)
-            escaper.Escape(bytes, _out.Buffer());
-        else
-            _out.Buffer().append(bytes);
-        _out.Settle();
-    };
+    BodyOutput output(_out, _settings.mboxMode);
     if (convert == nullptr) {
         std::string chunk(kCopyChunk, '\0');
-        for (std::size_t got; (got = read_full(body, chunk)) > 0;) emit(std::string_view(chunk.data(), got));
+        for (std::size_t got; (got = read_full(body, chunk)) > 0;) output.Append(std::string_view(chunk.data(), got));
     } else {
         CharacterChunks chunks(body, _plainSource);
         std::string piece, converted;
         while (chunks.Next(piece)) {
             converted.clear();
             (*convert)(piece, converted);
-            emit(converted);
+            output.Append(converted);
         }
     }
-    if (_settings.mboxMode) escaper.Finish(_out.Buffer());
+    output.Finish();
 }
 
 }  // namespace mailferry::detail

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -20,6 +21,7 @@
 
 #include "platform/settings_store.h"
 #include "pstwrite/store_builder.h"
+#include "session/mapi_folder.h"
 #include "support/corpus.h"
 
 namespace {
@@ -195,15 +197,44 @@ TEST_F(ListCommandTest, JsonEscapesEveryAwkwardCharacter) {
         "{\"files\": [\n"
         "  {\"file\": \"" +
             path +
-            "\", \"ok\": true, \"store\": \"A \\\"quoted\\\" \\\\ name\", \"folders\": [\n"
+            "\", \"store\": \"A \\\"quoted\\\" \\\\ name\", \"folders\": [\n"
             "    {\"name\": \"A \\\"quoted\\\" \\\\ name\", \"path\": \"A \\\"quoted\\\" \\\\ name\", \"depth\": 0, "
             "\"kind\": \"store root\", \"defaultItemType\": 1, \"converted\": true, \"itemCount\": 0},\n"
             "    {\"name\": \"Deleted Items\", \"path\": \"A \\\"quoted\\\" \\\\ name/Deleted Items\", \"depth\": 1, "
             "\"kind\": \"mail\", \"defaultItemType\": 5, \"converted\": true, \"itemCount\": 0},\n"
             "    {\"name\": \"Tab\\there\\u0001 \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\", "
             "\"path\": \"A \\\"quoted\\\" \\\\ name/Tab\\there\\u0001 \xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\", "
-            "\"depth\": 1, \"kind\": \"notes\", \"defaultItemType\": 6, \"converted\": false, \"itemCount\": 0}]}\n"
+            "\"depth\": 1, \"kind\": \"notes\", \"defaultItemType\": 6, \"converted\": false, \"itemCount\": 0}], "
+            "\"ok\": true}\n"
             "]}\n");
+}
+
+// The listing is printed while the file is read: a file that fails partway (here below its 200th nested folder)
+// keeps what was listed and ends with its error, in text and in valid JSON, and each message carries the node id
+// that `mailferry show --nid` takes.
+TEST_F(ListCommandTest, AFileThatFailsPartwayEndsWithItsError) {
+    pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
+    pstwrite::folder_builder* level = &store.ipm_subtree().add_folder(u"Inbox");
+    const std::uint32_t nid = level->add_message().set_subject(u"First").nid();
+    for (int depth = 2; depth <= mailferry::kMaxFolderDepth + 1; ++depth) level = &level->add_folder(u"f");
+    const std::string path = write_pst(store, "deep.pst");
+
+    EXPECT_EQ(run({path, "--items"}), 1);
+    EXPECT_NE(m_out.str().find("      - class 4, read, sent \"\", from \"\", subject \"First\"\n"), std::string::npos);
+    EXPECT_EQ(m_err.str(), "mailferry list: " + path + ": folders nested too deep\n");
+
+    EXPECT_EQ(run({path, "--items", "--json"}), 1);
+    ptree listing;
+    std::istringstream json(m_out.str());
+    boost::property_tree::read_json(json, listing);
+    const ptree& file = listing.get_child("files").front().second;
+    EXPECT_EQ(file.get<std::string>("ok"), "false");
+    EXPECT_EQ(file.get<std::string>("error"), "folders nested too deep");
+    const ptree& folders = file.get_child("folders");
+    EXPECT_EQ(folders.size(), 2u + mailferry::kMaxFolderDepth);  // the top folder, Deleted Items and the nest
+    const ptree& inbox = std::next(folders.begin(), 2)->second;
+    EXPECT_EQ(inbox.get<std::string>("name"), "Inbox");
+    EXPECT_EQ(inbox.get_child("items").front().second.get<std::string>("nid"), std::to_string(nid));
 }
 
 TEST_F(ListCommandTest, CodePageOptionDecodesAnsiNames) {

@@ -16,6 +16,7 @@
 #include "encoding/code_page_table.h"
 #include "encoding/dates.h"
 #include "encoding/text_conversion.h"
+#include "platform/platform_string.h"
 #include "pstcore/messaging/attachment.h"
 #include "pstcore/messaging/folder_walk.h"
 #include "pstcore/messaging/message.h"
@@ -43,30 +44,6 @@ std::string JsonString(std::string_view text) {
         }
     }
     return out.append("\"");
-}
-
-// Wide strings hold one UTF-32 character each.
-std::string Utf8(std::wstring_view text) {
-    std::string out;
-    for (const wchar_t wc : text) {
-        const auto c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
 }
 
 class Json {
@@ -151,7 +128,13 @@ struct Dumper {
         Text(json, bag, 0x001A, "class");
         json.Key("subject");
         if (message.has_subject()) {
-            json.Value(JsonString(Utf8(message.get_subject())));
+            const std::u16string subject = mailferry::platform::stringWithWString(message.get_subject());
+            std::vector<std::byte> bytes;
+            for (const char16_t unit : subject) {
+                bytes.push_back(static_cast<std::byte>(unit & 0xFF));
+                bytes.push_back(static_cast<std::byte>(unit >> 8));
+            }
+            json.Value(JsonString(mailferry::bytes_to_utf8string(bytes, mailferry::utf16le_encoding())));
         } else {
             json.Value("null");
         }

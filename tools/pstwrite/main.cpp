@@ -5,6 +5,7 @@
 //   pstwrite damage --fault NAME IN.pst OUT.pst
 //   pstwrite demo OUT.pst
 //   pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst
+//   pstwrite calendar OUT.pst      (prints the store's manifest)
 //   pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
@@ -23,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pstwrite/calendar_fixture.h"
 #include "pstwrite/damage.h"
 #include "pstwrite/demo.h"
 #include "pstwrite/export_fixtures.h"
@@ -44,6 +46,7 @@ void print_usage() {
         "       pstwrite damage --fault NAME IN.pst OUT.pst\n"
         "       pstwrite demo OUT.pst\n"
         "       pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst\n"
+        "       pstwrite calendar OUT.pst\n"
         "       pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
@@ -230,6 +233,11 @@ int main(int argc, char** argv) {
         if (command == "demo") {
             if (args.size() != 1) throw usage_error{"demo needs one output file"};
             pstwrite::write_demo(std::filesystem::path(args[0]));
+            return 0;
+        }
+        if (command == "calendar") {
+            if (args.size() != 1) throw usage_error{"calendar needs one output file"};
+            std::fputs(pstwrite::write_calendar_fixture(std::filesystem::path(args[0])).c_str(), stdout);
             return 0;
         }
         throw usage_error{"unknown command " + std::string(command)};

@@ -139,16 +139,21 @@ subnode encode_attachment(const attachment_builder& a, store_context& ctx) {
     return subnode{a.nid(), std::move(c.data), std::move(c.subnodes)};
 }
 
-// The recipient table's columns, with PidTagSmtpAddress when some recipient has one.
+// The recipient table's columns, with PidTagSmtpAddress when some recipient has one and a column for every extra
+// cell some recipient carries.
 std::vector<column> recipient_columns(format f, const std::vector<recipient>& recipients) {
     std::vector<column> cols = column_set(table_kind::recipient, f);
-    const bool smtp =
-        std::any_of(recipients.begin(), recipients.end(), [](const recipient& r) { return !r.smtp_address.empty(); });
-    if (!smtp) return cols;
     std::vector<std::uint32_t> tags;
     for (const auto& c : cols) tags.push_back(c.tag);
-    tags.push_back(make_tag(0x39FE, f == format::unicode ? prop::pt_unicode : prop::pt_string8));
-    return layout_columns(tags);
+    const std::size_t fixed = tags.size();
+    const auto add = [&](std::uint32_t tag) {
+        if (std::find(tags.begin(), tags.end(), tag) == tags.end()) tags.push_back(tag);
+    };
+    for (const auto& r : recipients) {
+        if (!r.smtp_address.empty()) add(make_tag(0x39FE, f == format::unicode ? prop::pt_unicode : prop::pt_string8));
+        for (const auto& cell : r.extra) add(cell.first);
+    }
+    return tags.size() == fixed ? cols : layout_columns(tags);
 }
 
 std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, const recipient& r,
@@ -171,6 +176,16 @@ std::vector<std::pair<std::uint32_t, prop::value>> recipient_cells(format f, con
             {0x3A40000B, prop::boolean(false)}};
 }
 
+// The recipient's extra cells, each replacing a cell of the same tag.
+std::vector<std::pair<std::uint32_t, prop::value>> with_extra_cells(
+    std::vector<std::pair<std::uint32_t, prop::value>> cells, const recipient& r) {
+    for (const auto& extra : r.extra) {
+        std::erase_if(cells, [&](const auto& cell) { return cell.first == extra.first; });
+        cells.push_back(extra);
+    }
+    return cells;
+}
+
 node_content encode_completed(const message_builder& m, const pc_builder& pc, store_context& ctx) {
     node_content out;
     if (m.fault() == ltp_fault::none || m.fault() == ltp_fault::table_row_size_zero) {
@@ -191,7 +206,7 @@ node_content encode_completed(const message_builder& m, const pc_builder& pc, st
             for (char16_t c : r.email)
                 search_key.push_back(std::byte(c >= u'a' && c <= u'z' ? c - 32 : (c < 0x80 ? c : '?')));
             search_key.push_back(std::byte{0});
-            t.add_row(row++, recipient_cells(ctx.fmt, r, search_key));
+            t.add_row(row++, with_extra_cells(recipient_cells(ctx.fmt, r, search_key), r));
         }
         node_content tc = t.build(ctx.nids);
         out.subnodes.push_back(subnode{0x692, std::move(tc.data), std::move(tc.subnodes)});

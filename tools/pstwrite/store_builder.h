@@ -54,6 +54,9 @@ struct recipient {
     std::u16string address_type = u"SMTP";
     // PidTagSmtpAddress, beside an Exchange address: the recipient table gains the column when any row has one.
     std::u16string smtp_address = u"";
+    // More cells by tag (a calendar attendee's flags, track status, object type …); each tag becomes a column of
+    // the recipient table, and a cell here replaces the builder's own of the same tag.
+    std::vector<std::pair<std::uint32_t, prop::value>> extra{};
 };
 
 // Attachment methods (PidTagAttachMethod).

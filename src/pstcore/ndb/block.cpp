@@ -8,10 +8,17 @@
 
 namespace pstcore {
 
+external_block::external_block(std::shared_ptr<db_context> db, const block_info& info, std::size_t max_size,
+                               const std::vector<std::byte>& data)
+    : external_block(std::move(db), info, max_size, std::make_unique_for_overwrite<std::byte[]>(data.size()),
+                     data.size()) {
+    if (!data.empty()) std::memcpy(m_data.get(), data.data(), data.size());
+}
+
 std::size_t external_block::read_raw(std::byte* dest, std::size_t size, std::uint64_t offset) const {
-    if (offset >= m_data.size()) return 0;
-    const std::size_t count = std::min<std::uint64_t>(size, m_data.size() - offset);
-    std::memcpy(dest, m_data.data() + offset, count);
+    if (offset >= m_size) return 0;
+    const std::size_t count = std::min<std::uint64_t>(size, m_size - offset);
+    std::memcpy(dest, m_data.get() + offset, count);
     return count;
 }
 
@@ -20,20 +27,40 @@ std::shared_ptr<external_block> external_block::get_page(std::size_t index) cons
     return std::const_pointer_cast<external_block>(shared_from_this());
 }
 
+namespace {
+
+// Pieces of data blocks at least this large are decoded straight into the reader's buffer; smaller reads (single
+// values, short strings) go through the kept children, so that reading a block bit by bit decodes it once.
+constexpr std::size_t k_direct_read = 1024;
+
+}  // namespace
+
+const std::shared_ptr<data_block>* extended_block::find_kept(std::size_t index) const {
+    const auto end = m_kept.begin() + static_cast<std::ptrdiff_t>(m_kept_count);
+    const auto found = std::find_if(m_kept.begin(), end, [&](const auto& kept) { return kept.first == index; });
+    if (found == end) return nullptr;
+    std::rotate(m_kept.begin(), found, found + 1);
+    return &m_kept.front().second;
+}
+
+std::shared_ptr<data_block> extended_block::load_child(std::size_t index) const {
+    if (m_level == 1) return m_db->read_external_block(m_child_ids[index]);
+    auto child = m_db->read_extended_block(m_child_ids[index]);
+    // A two-level tree lists one-level blocks only; anything else would let a block list itself.
+    if (child->get_level() != 1) throw database_corrupt("extended block level mismatch");
+    return child;
+}
+
 std::shared_ptr<data_block> extended_block::get_child(std::size_t index) const {
-    if (index >= m_child_blocks.size()) throw std::out_of_range("index >= m_child_blocks.size()");
-    auto& slot = m_child_blocks[index];
-    if (!slot) {
-        if (m_level == 1) {
-            slot = m_db->read_external_block(m_child_ids[index]);
-        } else {
-            auto child = m_db->read_extended_block(m_child_ids[index]);
-            // A two-level tree lists one-level blocks only; anything else would let a block list itself.
-            if (child->get_level() != 1) throw database_corrupt("extended block level mismatch");
-            slot = std::move(child);
-        }
-    }
-    return slot;
+    if (index >= m_child_ids.size()) throw std::out_of_range("index >= m_child_blocks.size()");
+    if (const auto* kept = find_kept(index)) return *kept;
+    std::shared_ptr<data_block> child = load_child(index);
+    if (m_kept_count < m_kept.size()) ++m_kept_count;
+    // The oldest falls off the end.
+    std::rotate(m_kept.begin(), m_kept.begin() + static_cast<std::ptrdiff_t>(m_kept_count) - 1,
+                m_kept.begin() + static_cast<std::ptrdiff_t>(m_kept_count));
+    m_kept.front() = {index, child};
+    return child;
 }
 
 std::size_t extended_block::read_raw(std::byte* dest, std::size_t size, std::uint64_t offset) const {
@@ -41,9 +68,15 @@ std::size_t extended_block::read_raw(std::byte* dest, std::size_t size, std::uin
     std::size_t remaining = std::min<std::uint64_t>(size, m_total_size - offset);
     std::size_t copied = 0;
     while (remaining > 0) {
+        const std::uint64_t index = offset / m_child_size;
         const std::uint64_t within = offset % m_child_size;
         const std::size_t want = std::min<std::uint64_t>(remaining, m_child_size - within);
-        const std::size_t got = get_child(offset / m_child_size)->read_raw(dest + copied, want, within);
+        if (index >= m_child_ids.size()) throw std::out_of_range("index >= m_child_blocks.size()");
+        std::size_t got = 0;
+        if (m_level == 1 && want >= k_direct_read && !find_kept(index))
+            got = m_db->read_external_range(m_child_ids[index], within, {dest + copied, want});
+        else
+            got = get_child(index)->read_raw(dest + copied, want, within);
         // Every child but the last is full; a short one would leave a hole in the stream.
         if (got != want) throw database_corrupt("extended block child too short");
         copied += got;

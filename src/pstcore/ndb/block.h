@@ -2,8 +2,8 @@
 // block.h: blocks, the units of at most 8192 bytes that hold a node's data and subnode trees. A data block
 // stands for a node's whole data stream: one external block, or an extended block listing external blocks
 // (one level) or extended blocks (two levels). Subnode blocks form the B-tree of a node's subnodes.
-// Every block keeps the database open. Blocks are immutable once read, except that extended and inner
-// subnode blocks keep their children after first use. Not thread-safe.
+// Every block keeps the database open. Blocks are immutable once read, except that an extended block keeps a few
+// recently used children and an inner subnode block keeps its children after first use. Not thread-safe.
 
 #include <array>
 #include <cstddef>
@@ -73,26 +73,32 @@ public:
 // A block holding node bytes, decoded. Page 0 of itself.
 class external_block final : public data_block, public std::enable_shared_from_this<external_block> {
 public:
+    // `data` holds `size` bytes.
     external_block(std::shared_ptr<db_context> db, const block_info& info, std::size_t max_size,
-                   std::vector<std::byte> data)
-        : data_block(std::move(db), info), m_max_size(max_size), m_data(std::move(data)) {}
+                   std::unique_ptr<std::byte[]> data, std::size_t size)
+        : data_block(std::move(db), info), m_max_size(max_size), m_data(std::move(data)), m_size(size) {}
+    external_block(std::shared_ptr<db_context> db, const block_info& info, std::size_t max_size,
+                   const std::vector<std::byte>& data);
 
-    std::uint64_t get_total_size() const override { return m_data.size(); }
+    std::uint64_t get_total_size() const override { return m_size; }
     std::size_t read_raw(std::byte* dest, std::size_t size, std::uint64_t offset) const override;
     std::size_t get_page_count() const override { return 1; }
     std::shared_ptr<external_block> get_page(std::size_t index) const override;
 
     std::size_t get_max_size() const { return m_max_size; }
     // The decoded bytes; valid as long as the block.
-    std::span<const std::byte> data() const { return m_data; }
+    std::span<const std::byte> data() const { return {m_data.get(), m_size}; }
 
 private:
     std::size_t m_max_size;
-    std::vector<std::byte> m_data;
+    std::unique_ptr<std::byte[]> m_data;
+    std::size_t m_size;
 };
 
 // A block listing the blocks of a larger data stream. Level 1 lists external blocks, level 2 lists extended
-// blocks of level 1. All children but the last are full.
+// blocks of level 1. All children but the last are full. Only a few recently used children are kept, so a stream of
+// any length reads in bounded memory; whoever needs a page for longer (a heap, a table) holds its pointer. Large
+// reads go from the file straight into place without keeping the blocks at all.
 class extended_block final : public data_block, public std::enable_shared_from_this<extended_block> {
 public:
     // `child_size`: bytes one child covers; `child_pages`: external blocks under one child.
@@ -103,8 +109,7 @@ public:
           m_total_size(total_size),
           m_child_size(child_size),
           m_child_pages(child_pages),
-          m_child_ids(std::move(child_ids)),
-          m_child_blocks(m_child_ids.size()) {}
+          m_child_ids(std::move(child_ids)) {}
 
     std::uint64_t get_total_size() const override { return m_total_size; }
     std::size_t read_raw(std::byte* dest, std::size_t size, std::uint64_t offset) const override;
@@ -114,15 +119,23 @@ public:
     unsigned get_level() const { return m_level; }
     std::size_t get_child_count() const { return m_child_ids.size(); }
     block_id get_child_id(std::size_t index) const { return m_child_ids.at(index); }
+    // Throws std::out_of_range "index >= m_child_blocks.size()" past the last child.
     std::shared_ptr<data_block> get_child(std::size_t index) const;
 
 private:
+    static constexpr std::size_t k_kept_children = 4;
+
+    const std::shared_ptr<data_block>* find_kept(std::size_t index) const;
+    std::shared_ptr<data_block> load_child(std::size_t index) const;
+
     unsigned m_level;
     std::uint64_t m_total_size;
     std::uint64_t m_child_size;
     std::size_t m_child_pages;
     std::vector<block_id> m_child_ids;
-    mutable std::vector<std::shared_ptr<data_block>> m_child_blocks;
+    // The children used last, most recent first: (index, block).
+    mutable std::array<std::pair<std::size_t, std::shared_ptr<data_block>>, k_kept_children> m_kept;
+    mutable std::size_t m_kept_count = 0;
 };
 
 // A node of a subnode B-tree (subnode id -> subnode_info).

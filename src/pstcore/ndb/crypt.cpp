@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace pstcore {
 
 namespace {
@@ -76,9 +80,8 @@ void permute_encode(std::span<std::byte> data) {
 
 namespace {
 
-// Decoding two bytes per lookup roughly halves the cost of the reader's hottest loop: every byte of a
-// permutation-encoded file passes through here. The table maps each byte of a 16-bit word on its own, so it is
-// the same whichever the machine's byte order.
+// Two bytes per lookup roughly halves the cost of a byte-at-a-time loop. The table maps each byte of a 16-bit word
+// on its own, so it is the same whichever the machine's byte order.
 using pair_table = std::array<std::uint16_t, 65536>;
 
 const pair_table& decode_pair_table() {
@@ -92,24 +95,68 @@ const pair_table& decode_pair_table() {
     return table;
 }
 
-}  // namespace
+using decoder = void (*)(std::span<const std::byte>, std::byte*);
 
-void permute_decode(std::span<std::byte> data) {
-    const pair_table& pairs = decode_pair_table();
-    std::byte* p = data.data();
-    std::size_t n = data.size();
-    for (; n >= 2; n -= 2, p += 2) {
-        std::uint16_t w;
-        std::memcpy(&w, p, 2);
-        w = pairs[w];
-        std::memcpy(p, &w, 2);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Every byte of a permutation-encoded file passes through here, so where the processor can look a byte up in a
+// 256-byte table held in registers (two 128-entry lookups and a choice by the top bit), it decodes 64 bytes at a
+// time, an order of magnitude faster than any table walk.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void permute_decode_vbmi(std::span<const std::byte> from,
+                                                                                std::byte* to) {
+    const std::uint8_t* inverse = k_table.data() + 512;
+    const __m512i t0 = _mm512_loadu_si512(inverse);
+    const __m512i t1 = _mm512_loadu_si512(inverse + 64);
+    const __m512i t2 = _mm512_loadu_si512(inverse + 128);
+    const __m512i t3 = _mm512_loadu_si512(inverse + 192);
+    const std::byte* in = from.data();
+    std::size_t n = from.size();
+    for (; n >= 64; n -= 64, in += 64, to += 64) {
+        const __m512i v = _mm512_loadu_si512(in);
+        const __m512i low = _mm512_permutex2var_epi8(t0, v, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, v, t3);
+        _mm512_storeu_si512(to, _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high));
     }
-    if (n != 0) *p = static_cast<std::byte>(k_table[512 + std::to_integer<unsigned>(*p)]);
+    detail::permute_decode_portable({in, n}, to);
 }
 
-void cyclic_crypt(std::span<std::byte> data, std::uint32_t key) {
-    auto w = static_cast<std::uint16_t>(key ^ (key >> 16));
-    for (auto& byte : data) {
+decoder choose_decoder() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")) return permute_decode_vbmi;
+    return detail::permute_decode_portable;
+}
+#else
+decoder choose_decoder() {
+    return detail::permute_decode_portable;
+}
+#endif
+
+}  // namespace
+
+void detail::permute_decode_portable(std::span<const std::byte> from, std::byte* to) {
+    const pair_table& pairs = decode_pair_table();
+    const std::byte* in = from.data();
+    std::size_t n = from.size();
+    for (; n >= 2; n -= 2, in += 2, to += 2) {
+        std::uint16_t w;
+        std::memcpy(&w, in, 2);
+        w = pairs[w];
+        std::memcpy(to, &w, 2);
+    }
+    if (n != 0) *to = static_cast<std::byte>(k_table[512 + std::to_integer<unsigned>(*in)]);
+}
+
+void permute_decode(std::span<const std::byte> from, std::byte* to) {
+    static const decoder decode = choose_decoder();
+    decode(from, to);
+}
+
+void permute_decode(std::span<std::byte> data) {
+    permute_decode(std::span<const std::byte>(data), data.data());
+}
+
+void cyclic_crypt(std::span<const std::byte> from, std::byte* to, std::uint32_t key, std::size_t position) {
+    auto w = static_cast<std::uint16_t>((key ^ (key >> 16)) + position);
+    for (const std::byte byte : from) {
         const unsigned lo = w & 0xFF;
         const unsigned hi = (w >> 8) & 0xFF;
         unsigned b = std::to_integer<unsigned>(byte);
@@ -117,9 +164,13 @@ void cyclic_crypt(std::span<std::byte> data, std::uint32_t key) {
         b = k_table[256 + ((b + hi) & 0xFF)];
         b = k_table[512 + ((b - hi) & 0xFF)];
         b = (b - lo) & 0xFF;
-        byte = static_cast<std::byte>(b);
+        *to++ = static_cast<std::byte>(b);
         w = static_cast<std::uint16_t>(w + 1);
     }
+}
+
+void cyclic_crypt(std::span<std::byte> data, std::uint32_t key) {
+    cyclic_crypt(std::span<const std::byte>(data), data.data(), key, 0);
 }
 
 }  // namespace pstcore

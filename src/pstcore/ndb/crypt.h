@@ -24,8 +24,18 @@ const std::array<std::uint8_t, 768>& crypt_table();
 // Permutation encoding ("compressible encryption"): encode maps through R, decode through I.
 void permute_encode(std::span<std::byte> data);
 void permute_decode(std::span<std::byte> data);
+// Decodes `from` into `to`, which holds as many bytes (or is `from` itself).
+void permute_decode(std::span<const std::byte> from, std::byte* to);
 
 // Cyclic encoding keyed by the low 32 bits of the block id; the same call encodes and decodes.
 void cyclic_crypt(std::span<std::byte> data, std::uint32_t key);
+// The same from `from` into `to`, for bytes that start `position` bytes into their block (the key moves on with
+// every byte).
+void cyclic_crypt(std::span<const std::byte> from, std::byte* to, std::uint32_t key, std::size_t position);
+
+namespace detail {
+// The permutation decoder for machines without the vector instructions permute_decode uses when it can.
+void permute_decode_portable(std::span<const std::byte> from, std::byte* to);
+}  // namespace detail
 
 }  // namespace pstcore

@@ -1,6 +1,7 @@
 #include "pstcore/ndb/database.h"
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 #include "pstcore/ndb/byte_reader.h"
@@ -14,6 +15,10 @@ namespace pstcore {
 namespace {
 
 using detail::format_layout;
+
+// A cached page costs about 1 KB of memory, so each tree's cache stays near 2 MB however large the file. A walk in
+// the order the store lists its items finds nearly every page it needs among the ones used last.
+constexpr std::size_t k_cached_pages_per_tree = 2048;
 
 // T is the width of block ids and offsets on disk: 32 bits in ANSI files, 64 bits in Unicode files.
 template <typename T>
@@ -98,6 +103,12 @@ public:
         return build_page<block_id, block_info>(pi, std::move(owner), detail::k_ptype_bbt, page_kind::any);
     }
 
+    void set_page_cache_limit(std::size_t pages) override {
+        m_nbt_cache.reset(pages);
+        m_bbt_cache.reset(pages);
+    }
+    std::size_t cached_page_count() const override { return m_nbt_cache.size() + m_bbt_cache.size(); }
+
     std::shared_ptr<block> read_block(const block_info& bi) override {
         try {
             return read_data_block(bi);
@@ -108,7 +119,7 @@ public:
 
     std::shared_ptr<data_block> read_data_block(const block_info& bi) override {
         if (!is_internal(bi.id)) return read_external_block(bi);
-        auto bytes = read_block_data(bi);
+        const auto bytes = read_block_data(bi);
         if (bytes.empty() || std::to_integer<std::uint8_t>(bytes[0]) != detail::k_btype_extended)
             throw unexpected_block("extended block expected");
         return build_extended_block(bi, bytes);
@@ -123,18 +134,24 @@ public:
         if (bi.id == 0)
             return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::vector<std::byte>{});
         if (is_internal(bi.id)) throw unexpected_block("External BID expected");
-        auto bytes = read_block_data(bi);
-        switch (m_crypt) {
-            case crypt_method::permute:
-                permute_decode(bytes);
-                break;
-            case crypt_method::cyclic:
-                cyclic_crypt(bytes, static_cast<std::uint32_t>(bi.id));
-                break;
-            case crypt_method::none:
-                break;
-        }
-        return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::move(bytes));
+        const auto bytes = read_block_data(bi);
+        // Not cleared first: every byte is written by the decoding.
+        auto data = std::make_unique_for_overwrite<std::byte[]>(bytes.size());
+        decode(bi, bytes, data.get(), 0);
+        return std::make_shared<external_block>(shared_from_this(), bi, L.max_block_data, std::move(data),
+                                                bytes.size());
+    }
+
+    std::size_t read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest) override {
+        const block_info bi = lookup_block_info(bid);
+        if (bi.id == 0) return 0;
+        if (is_internal(bi.id)) throw unexpected_block("External BID expected");
+        const auto bytes = read_block_data(bi);
+        if (offset >= bytes.size()) return 0;
+        const auto part =
+            bytes.subspan(static_cast<std::size_t>(offset), std::min<std::size_t>(dest.size(), bytes.size() - offset));
+        decode(bi, part, dest.data(), static_cast<std::size_t>(offset));
+        return part.size();
     }
 
     std::shared_ptr<subnode_block> read_subnode_block(const block_info& bi) override {
@@ -194,14 +211,21 @@ private:
         return m_bbt_root;
     }
 
-    // The page's 512 bytes, checked: location, id, type repeat and signature.
-    std::vector<std::byte> read_page_data(const page_info& pi) {
+    template <typename K, typename V>
+    page_cache<K, V>& cache_of() {
+        if constexpr (std::is_same_v<V, node_info>)
+            return m_nbt_cache;
+        else
+            return m_bbt_cache;
+    }
+
+    // The page's 512 bytes, checked: location, id, type repeat and signature. Valid until the next read.
+    std::span<const std::byte> read_page_data(const page_info& pi) {
         if (pi.address > m_eof || detail::k_page_size > m_eof - pi.address)
             throw unexpected_page("nonsensical page location; past eof");
         if ((pi.address & (detail::k_page_size - 1)) != 0)
             throw unexpected_page("nonsensical page location; not sector aligned");
-        std::vector<std::byte> bytes(detail::k_page_size);
-        m_source->read_at(pi.address, bytes);
+        const auto bytes = m_source->view(pi.address, detail::k_page_size);
         const byte_reader page(bytes);
         if (page.id(L.page_id, L.wide) != pi.id) throw unexpected_page("wrong page id");
         if (page.u8(L.page_ptype) != page.u8(L.page_ptype + 1)) throw database_corrupt("ptype != ptype repeat?");
@@ -235,7 +259,8 @@ private:
             for (std::size_t i = 0, at = 0; i < count; ++i, at += entry_size)
                 entries.emplace_back(static_cast<K>(page.id(at, L.wide)),
                                      page_info{page.id(at + L.id_size, L.wide), page.id(at + 2 * L.id_size, L.wide)});
-            return std::make_shared<bt_nonleaf_page<K, V>>(this, std::move(owner), pi, level, std::move(entries));
+            return std::make_shared<bt_nonleaf_page<K, V>>(this, std::move(owner), pi, level, std::move(entries),
+                                                           &cache_of<K, V>());
         }
         std::vector<std::pair<K, V>> entries;
         entries.reserve(count);
@@ -250,26 +275,40 @@ private:
                                                     page.u16(at + 2 * L.id_size + 2)});
             }
         }
-        return std::make_shared<bt_leaf_page<K, V>>(this, std::move(owner), pi, std::move(entries));
+        return std::make_shared<bt_leaf_page<K, V>>(this, std::move(owner), pi, std::move(entries), &cache_of<K, V>());
     }
 
-    // The block's data bytes (without padding and trailer), checked: size, location, id, size again, signature.
-    std::vector<std::byte> read_block_data(const block_info& bi) {
+    // The block's data bytes as stored (without padding and trailer), checked: size, location, id, size again,
+    // signature. Valid until the next read.
+    std::span<const std::byte> read_block_data(const block_info& bi) {
         const std::size_t rounded = detail::rounded_block_size(bi.size, L);
         if (rounded > detail::k_max_block_size) throw unexpected_block("nonsensical block size");
         if (bi.address > m_eof || rounded > m_eof - bi.address)
             throw unexpected_block("nonsensical block location; past eof");
-        std::vector<std::byte> bytes(rounded);
-        m_source->read_at(bi.address, bytes);
-        const byte_reader trailer(std::span<const std::byte>(bytes).last(L.block_trailer_size));
+        const auto bytes = m_source->view(bi.address, rounded);
+        const byte_reader trailer(bytes.last(L.block_trailer_size));
         const std::size_t base = L.block_trailer_size;
         if (trailer.id(base - L.trailer_id, L.wide) != bi.id) throw unexpected_block("wrong block id");
         if (trailer.u16(base - L.trailer_cb) != bi.size) throw unexpected_block("wrong block size");
         const std::uint16_t computed = compute_signature(bi.id, bi.address);
         const std::uint16_t stored = trailer.u16(base - L.trailer_sig);
         if (computed != stored) throw sig_mismatch("block sig mismatch", bi.address, bi.id, computed, stored);
-        bytes.resize(bi.size);
-        return bytes;
+        return bytes.first(bi.size);
+    }
+
+    // Decodes the stored bytes of an external block into `to`; `position` is where they start in the block.
+    void decode(const block_info& bi, std::span<const std::byte> from, std::byte* to, std::size_t position) const {
+        switch (m_crypt) {
+            case crypt_method::permute:
+                permute_decode(from, to);
+                break;
+            case crypt_method::cyclic:
+                cyclic_crypt(from, to, static_cast<std::uint32_t>(bi.id), position);
+                break;
+            case crypt_method::none:
+                if (!from.empty()) std::memcpy(to, from.data(), from.size());
+                break;
+        }
     }
 
     std::shared_ptr<extended_block> build_extended_block(const block_info& bi, std::span<const std::byte> bytes) {
@@ -302,30 +341,34 @@ private:
     std::uint64_t m_eof = 0;
     page_info m_nbt_root_info;
     page_info m_bbt_root_info;
-    // The cached roots point back at this database without owning it (see page.h).
+    // The roots and the cached pages point back at this database without owning it (see page.h).
+    page_cache<node_id, node_info> m_nbt_cache{k_cached_pages_per_tree};
+    page_cache<block_id, block_info> m_bbt_cache{k_cached_pages_per_tree};
     std::shared_ptr<nbt_page> m_nbt_root;
     std::shared_ptr<bbt_page> m_bbt_root;
 };
 
-template <typename OpenSource>
-std::shared_ptr<db_context> open_either(OpenSource open_source) {
+}  // namespace
+
+std::size_t db_context::read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest) {
+    return read_external_block(bid)->read_raw(dest.data(), dest.size(), offset);
+}
+
+std::shared_ptr<db_context> open_database(std::shared_ptr<source> bytes) {
     try {
-        return std::make_shared<database_impl<std::uint32_t>>(open_source());
+        return std::make_shared<database_impl<std::uint32_t>>(bytes);
     } catch (const invalid_format&) {
         // Not an ANSI file; the Unicode attempt below reports its own errors.
     }
-    return std::make_shared<database_impl<std::uint64_t>>(open_source());
+    return std::make_shared<database_impl<std::uint64_t>>(std::move(bytes));
 }
 
-}  // namespace
-
 std::shared_ptr<db_context> open_database(const std::string& path) {
-    return open_either([&] { return std::shared_ptr<source>(open_file_source(path)); });
+    return open_database(std::shared_ptr<source>(open_file_source(path)));
 }
 
 std::shared_ptr<db_context> open_database(std::vector<std::byte> bytes) {
-    std::shared_ptr<source> shared = make_memory_source(std::move(bytes));
-    return open_either([&] { return shared; });
+    return open_database(std::shared_ptr<source>(make_memory_source(std::move(bytes))));
 }
 
 }  // namespace pstcore

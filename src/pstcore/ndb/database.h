@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,19 +74,33 @@ public:
     virtual std::shared_ptr<subnode_leaf_block> read_subnode_leaf_block(const block_info& bi) = 0;
     virtual std::shared_ptr<subnode_nonleaf_block> read_subnode_nonleaf_block(const block_info& bi) = 0;
 
+    // Copies the decoded bytes of external block `bid` from `offset` into `dest` without keeping the block: the road
+    // of long streams. Returns the count, less than dest.size() only at the block's end (0 at or past it). Checks
+    // and throws as read_external_block does.
+    virtual std::size_t read_external_range(block_id bid, std::uint64_t offset, std::span<std::byte> dest);
+
     // For pages reading their children: `owner` is the database when the new page must keep it open, or
-    // empty for pages below the database's cached roots.
+    // empty for pages the database keeps itself (its roots, its cache of recent pages).
     virtual std::shared_ptr<nbt_page> load_nbt_page(const page_info& pi, std::shared_ptr<db_context> owner) = 0;
     virtual std::shared_ptr<bbt_page> load_bbt_page(const page_info& pi, std::shared_ptr<db_context> owner) = 0;
+
+    // Bounds the cache of recently used B-tree pages to `pages` for each of the two trees (at least 1), starting
+    // afresh; for tests and small machines. A database without such a cache ignores it.
+    virtual void set_page_cache_limit(std::size_t pages) { (void)pages; }
+    // The pages that cache holds now, both trees together.
+    virtual std::size_t cached_page_count() const { return 0; }
 
 protected:
     db_context() = default;
 };
 
 // Opens a PST file read-only: tries the ANSI format, and the Unicode format when the version says so.
-// Throws std::runtime_error "fopen failed", std::out_of_range "fread failed", crc_fail, invalid_format.
+// Throws std::runtime_error "not a regular file" or "fopen failed", std::out_of_range "fread failed", crc_fail,
+// invalid_format.
 std::shared_ptr<db_context> open_database(const std::string& path);
 // The same over bytes in memory (tests, fuzzing).
 std::shared_ptr<db_context> open_database(std::vector<std::byte> bytes);
+// The same over any source.
+std::shared_ptr<db_context> open_database(std::shared_ptr<source> bytes);
 
 }  // namespace pstcore

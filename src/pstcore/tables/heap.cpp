@@ -51,9 +51,17 @@ std::uint8_t heap_impl::get_client_signature() const {
     return m_node.read<std::uint8_t>(std::uint64_t{detail::k_heap_client_signature});
 }
 
+const external_block& heap_impl::page(std::size_t index) const {
+    if (index < m_pages.size() && m_pages[index]) return *m_pages[index];
+    auto loaded = m_node.get_page(index);
+    if (index >= m_pages.size()) m_pages.resize(index + 1);
+    m_pages[index] = std::move(loaded);
+    return *m_pages[index];
+}
+
 std::span<const std::byte> heap_impl::item(heap_id id) const {
     if (id == 0) return {};
-    return locate_item(m_node.get_page(heap_page_of(id))->data(), id);
+    return locate_item(page(heap_page_of(id)).data(), id);
 }
 
 std::size_t heap_impl::size(heap_id id) const {

@@ -1,7 +1,7 @@
 #pragma once
 // heap.h: a heap on a node; turns a heap id into the bytes it names. The heap's pages are the node's data
-// blocks. Spans handed out point into those blocks and stay valid as long as the heap. Page maps are checked
-// on every use (never trusted from an earlier read). Not thread-safe.
+// blocks. Spans handed out point into those blocks, which the heap keeps once used, so they stay valid as long as
+// the heap. Page maps are checked on every use (never trusted from an earlier read). Not thread-safe.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,7 +39,12 @@ public:
     std::uint64_t item_budget() const;
 
 private:
+    const external_block& page(std::size_t index) const;
+
     node m_node;
+    // The pages used so far, by index (at most 65,536: a heap id has 16 bits for the page). The node keeps only a
+    // few recent blocks of a long stream, and the spans handed out must outlive that.
+    mutable std::vector<std::shared_ptr<external_block>> m_pages;
 };
 
 using heap = std::shared_ptr<heap_impl>;

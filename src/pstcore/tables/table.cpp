@@ -85,7 +85,12 @@ template <typename T>
 std::span<const std::byte> basic_table<T>::row_bytes(std::uint32_t row) const {
     if (row >= m_row_count) throw std::out_of_range("row >= size()");
     if (!m_rows_node) return m_rows_in_heap.subspan(static_cast<std::size_t>(row) * m_row_size, m_row_size);
-    const auto block = m_rows_node->get_page(row / m_rows_per_block)->data();
+    const std::size_t index = row / m_rows_per_block;
+    if (!m_rows_block || m_rows_block_index != index) {
+        m_rows_block = m_rows_node->get_page(index);
+        m_rows_block_index = index;
+    }
+    const auto block = m_rows_block->data();
     const std::size_t at = (row % m_rows_per_block) * m_row_size;
     // Blocks other than the first may be shorter than the first says rows are; never read past one.
     if (at > block.size() || m_row_size > block.size() - at) throw database_corrupt("table row past its block");

@@ -85,7 +85,7 @@ public:
     const std::vector<column_description>& get_columns() const override { return m_columns; }
 
 private:
-    // The row's bytes, exactly cbRow of them. Throws std::out_of_range "row >= size()".
+    // The row's bytes, exactly cbRow of them; valid until the next call. Throws std::out_of_range "row >= size()".
     std::span<const std::byte> row_bytes(std::uint32_t row) const;
     const column_description* find_column(prop_id id) const;
     heap_or_node_id cell_reference(std::uint32_t row, prop_id id) const;
@@ -102,6 +102,9 @@ private:
     std::span<const std::byte> m_rows_in_heap;
     std::optional<node> m_rows_node;
     std::size_t m_rows_per_block = 0;
+    // The block the last row came from: the node keeps only a few recent blocks, and rows are read in order.
+    mutable std::shared_ptr<external_block> m_rows_block;
+    mutable std::size_t m_rows_block_index = 0;
 };
 
 // The handle the upper layers hold.

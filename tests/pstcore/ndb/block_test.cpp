@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 #include "ndb_image.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/exceptions.h"
@@ -198,43 +201,66 @@ INSTANTIATE_TEST_SUITE_P(Formats, BlockTest,
                                     std::to_string(info.param.crypt);
                          });
 
+// A node (0x21) over a two-level tree: `full` full data blocks under the first one-level block, then `tail` more
+// under the second, the last of them `last` bytes long.
+extended_file make_two_level(image img, std::size_t full, std::size_t tail, std::size_t last) {
+    bytes data;
+    std::vector<block_info> blocks;
+    std::vector<std::uint64_t> children, ids;
+    std::uint64_t next = 0x100;
+    std::size_t covered = 0;
+    for (std::size_t i = 0; i < full + tail; ++i) {
+        const auto part = filled(i + 1 == full + tail ? last : img.max_block(), static_cast<std::uint8_t>(i));
+        data.insert(data.end(), part.begin(), part.end());
+        blocks.push_back(img.put_block(next, part));
+        ids.push_back(next);
+        next += 4;
+        covered += part.size();
+        if (i + 1 == full || i + 1 == full + tail) {
+            blocks.push_back(img.put_block(next + 2, img.extended(1, static_cast<std::uint32_t>(covered), ids)));
+            children.push_back(next + 2);
+            next += 4;
+            ids.clear();
+            covered = 0;
+        }
+    }
+    const auto x = img.put_block(0x6, img.extended(2, static_cast<std::uint32_t>(data.size()), children));
+    blocks.push_back(x);
+    img.finish(blocks, {{0x21, 0x6, 0, 0}});
+    return {std::move(img), std::move(data), x};
+}
+
 // An ANSI node over 16.7 MB needs a two-level tree whose children each cover 2043 full blocks; reading past
 // the first child's 16,711,740 bytes must land in the second child at the right place.
 TEST(TwoLevel, AnsiChildrenCoverTwoThousandFortyThreeBlocks) {
-    image img(false, 2);
     const std::size_t per_child = 2043;
-    std::vector<block_info> blocks;
-    std::vector<std::uint64_t> first_ids;
-    std::uint64_t next = 0x100;
-    for (std::size_t i = 0; i < per_child; ++i) {
-        blocks.push_back(img.put_block(next, filled(8180, static_cast<std::uint8_t>(i))));
-        first_ids.push_back(next);
-        next += 4;
-    }
-    const std::uint64_t first_x = next + 2;
-    next += 4;
-    blocks.push_back(img.put_block(first_x, img.extended(1, 8180 * per_child, first_ids)));
-    blocks.push_back(img.put_block(next, filled(1000, 99)));
-    const std::uint64_t last_block = next;
-    next += 4;
-    const std::uint64_t second_x = next + 2;
-    next += 4;
-    blocks.push_back(img.put_block(second_x, img.extended(1, 1000, {last_block})));
-    const std::uint32_t total = 8180 * per_child + 1000;
-    blocks.push_back(img.put_block(0x6, img.extended(2, total, {first_x, second_x})));
-    img.finish(blocks, {{0x21, 0x6, 0, 0}});
-
-    const auto n = open_database(img.raw())->lookup_node(0x21);
-    EXPECT_EQ(n.size(), total);
+    auto f = make_two_level(image(false, 2), per_child, 1, 1000);
+    const auto n = open_database(f.img.raw())->lookup_node(0x21);
+    EXPECT_EQ(n.size(), 8180 * per_child + 1000);
     EXPECT_EQ(n.get_page_count(), per_child + 1);
     bytes part(1000);
     EXPECT_EQ(n.read(part, 8180 * per_child), 1000u);
-    EXPECT_EQ(part, filled(1000, 99));
+    EXPECT_EQ(part, filled(1000, static_cast<std::uint8_t>(per_child)));
     // Past the old 8,335,420-byte mark, still inside the first child.
     bytes mid(8180);
     EXPECT_EQ(n.read(mid, 8180 * 1500), 8180u);
     EXPECT_EQ(mid, filled(8180, static_cast<std::uint8_t>(1500)));
     EXPECT_EQ(n.get_page(per_child)->get_total_size(), 1000u);
+}
+
+// A stream of any length reads in bounded memory: after a multi-megabyte two-level node has been read from end to
+// end in small pieces and page by page, only a few of its blocks are still alive.
+TEST(TwoLevel, ReadingAStreamKeepsOnlyAFewBlocks) {
+    auto f = make_two_level(image(true, 1), 1021, 3, 100);
+    const auto n = open_database(f.img.raw())->lookup_node(0x21);
+    bytes all(f.data.size());
+    for (std::size_t at = 0; at < all.size(); at += 700)
+        n.read(std::span(all).subspan(at, std::min<std::size_t>(700, all.size() - at)), at);
+    EXPECT_EQ(all, f.data);
+    std::vector<std::weak_ptr<external_block>> pages;
+    for (std::size_t i = 0; i < n.get_page_count(); ++i) pages.push_back(n.get_page(i));
+    ASSERT_EQ(pages.size(), 1024u);
+    EXPECT_LE(std::count_if(pages.begin(), pages.end(), [](const auto& p) { return !p.expired(); }), 8);
 }
 
 }  // namespace

@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "ndb_image.h"
 #include "pstcore/ndb/exceptions.h"
+#include "pstcore/ndb/source.h"
 
 namespace pstcore {
 namespace {
 
+using ndbtest::bytes;
 using ndbtest::image;
 
 // A minimal sound file: one node with one block.
@@ -88,39 +92,97 @@ TEST(Header, MissingFileFailsToOpen) {
     EXPECT_EQ(mftest::failure_of<std::runtime_error>([] { open_database("/nonexistent/file.pst"); }), "fopen failed");
 }
 
-int open_descriptors() {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) (void)entry, ++count;
-    return count;
+// Descriptors this process holds open, and memory maps of `path`.
+std::pair<int, int> open_handles(const std::filesystem::path& path) {
+    int descriptors = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) (void)entry, ++descriptors;
+    int maps = 0;
+    std::ifstream in("/proc/self/maps");
+    for (std::string line; std::getline(in, line);) maps += line.find(path.string()) != std::string::npos;
+    return {descriptors, maps};
+}
+
+std::filesystem::path write_temp(const std::string& name, const bytes& data) {
+    const auto path = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".pst");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    return path;
 }
 
 TEST(Lifetime, FileClosesWhenTheLastObjectReadFromItGoes) {
-    const auto path = std::filesystem::temp_directory_path() / "mf_ndb_lifetime.pst";
-    {
-        auto img = small_file(true);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(img.raw().data()), static_cast<std::streamsize>(img.raw().size()));
+    const auto path = write_temp("mf_ndb_lifetime", small_file(true).raw());
+    const auto before = open_handles(path);
+    for (const file_access access : {file_access::read, file_access::map}) {
+        std::weak_ptr<db_context> watch;
+        {
+            auto db = open_database(std::shared_ptr<source>(open_file_source(path.string(), access)));
+            watch = db;
+            // Fill both root caches and walk the trees, as every reader does.
+            auto node = db->lookup_node(0x21);
+            bytes buf(10);
+            node.read(buf, 0);
+            auto root = db->read_nbt_root();
+            db.reset();
+            // Anything read from the file keeps it open...
+            EXPECT_FALSE(watch.expired());
+            EXPECT_EQ(root->lookup(0x21).data_bid, 0x4u);
+            node.read(buf, 0);
+        }
+        // ...and once nothing is left, the file is closed and unmapped.
+        EXPECT_TRUE(watch.expired());
+        EXPECT_EQ(open_handles(path), before);
     }
-    const int before = open_descriptors();
-    std::weak_ptr<db_context> watch;
-    {
-        auto db = open_database(path.string());
-        watch = db;
-        // Fill both root caches and walk the trees, as every reader does.
-        auto node = db->lookup_node(0x21);
-        std::vector<std::byte> buf(10);
-        node.read(buf, 0);
-        auto root = db->read_nbt_root();
-        db.reset();
-        // Anything read from the file keeps it open...
-        EXPECT_FALSE(watch.expired());
-        EXPECT_EQ(root->lookup(0x21).data_bid, 0x4u);
-        node.read(buf, 0);
-    }
-    // ...and once nothing is left, the file is closed.
-    EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(open_descriptors(), before);
     std::filesystem::remove(path);
+}
+
+// Positioned reads (which read ahead while the reader goes on), a memory map and memory give the same bytes: a node
+// of 300 blocks read from end to end in pieces of an awkward size, with scattered reads of another node in between.
+// The cyclic encoding makes every piece that starts inside a block decode from the right place in its key.
+TEST(Source, EveryWayOfReadingGivesTheSameBytes) {
+    image img(true, 2);
+    bytes data;
+    std::vector<block_info> blocks;
+    std::vector<std::uint64_t> ids;
+    for (std::uint64_t i = 0; i < 300; ++i) {
+        const auto part = ndbtest::filled(img.max_block(), static_cast<std::uint8_t>(i));
+        data.insert(data.end(), part.begin(), part.end());
+        blocks.push_back(img.put_block(0x100 + 4 * i, part));
+        ids.push_back(0x100 + 4 * i);
+    }
+    blocks.push_back(img.put_block(0x6, img.extended(1, static_cast<std::uint32_t>(data.size()), ids)));
+    blocks.push_back(img.put_block(0x8, ndbtest::filled(100, 9)));
+    img.finish(blocks, {{0x21, 0x6, 0, 0}, {0x41, 0x8, 0, 0}});
+    const auto path = write_temp("mf_ndb_sources", img.raw());
+
+    const std::vector<std::shared_ptr<source>> sources = {open_file_source(path.string(), file_access::read),
+                                                          open_file_source(path.string(), file_access::map),
+                                                          make_memory_source(img.raw())};
+    for (const auto& src : sources) {
+        const auto db = open_database(src);
+        const auto n = db->lookup_node(0x21);
+        bytes all(data.size());
+        for (std::size_t at = 0, step = 3001; at < all.size(); at += step) {
+            n.read(std::span(all).subspan(at, std::min(step, all.size() - at)), at);
+            if (at % 5 == 0) {
+                EXPECT_EQ(mftest::read_all(db->lookup_node(0x41)), ndbtest::filled(100, 9));
+            }
+        }
+        EXPECT_EQ(all, data);
+    }
+    std::filesystem::remove(path);
+}
+
+// Opening a FIFO would wait for a writer, and a folder or a device is no PST file: all are refused before anything
+// is opened.
+TEST(Source, RefusesWhatIsNotARegularFile) {
+    const auto dir = std::filesystem::temp_directory_path() / ("mf_ndb_irregular-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto fifo = dir / "fifo.pst";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& path : {dir, fifo, std::filesystem::path("/dev/null")})
+        EXPECT_EQ(mftest::failure_of<std::runtime_error>([&] { open_database(path.string()); }), "not a regular file")
+            << path;
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Lifetime, TwoOpensAreIndependent) {

@@ -61,6 +61,14 @@ TEST_P(PageTest, MultiLevelTreesLookUpAndIterateInOrder) {
     std::vector<node_id> walked;
     for (const auto& info : btree_range<node_id, node_info>(db->read_nbt_root())) walked.push_back(info.id);
     EXPECT_EQ(walked, ids);
+
+    // With room for two pages a tree, pages come and go while every answer stays the same.
+    db->set_page_cache_limit(2);
+    for (const node_id id : ids) ASSERT_EQ(db->lookup_node_info(id).id, id);
+    walked.clear();
+    for (const auto& info : btree_range<node_id, node_info>(db->read_nbt_root())) walked.push_back(info.id);
+    EXPECT_EQ(walked, ids);
+    EXPECT_LE(db->cached_page_count(), 4u);
 }
 
 TEST_P(PageTest, LocationChecksComeBeforeReadingInTheirOrder) {
