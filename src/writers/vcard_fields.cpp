@@ -224,11 +224,6 @@ std::optional<Photo> FindPhoto(const pstcore::message& contact) {
 
 }  // namespace
 
-std::size_t PropertySource::read(std::span<char> buffer) {
-    const std::streamsize got = _device.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
-}
-
 NamedContactIds LookUpNamedContactIds(pstcore::pst& pst) {
     NamedContactIds found;
     auto& ids = found.ids;
