@@ -8,6 +8,9 @@ MF_JOBS=$(nproc 2>/dev/null || echo 2)
 # icalendar, dateutil and vobject and Node.js read the calendar writer's.
 MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-dev libboost-dev libboost-iostreams-dev
     python3 dovecot-core python3-icalendar python3-dateutil python3-vobject nodejs)
+# The desktop front end: Qt 6 with its SVG module; fonts for Latin, Cyrillic, Chinese and Japanese folder names on
+# the offscreen platform of its tests; poppler-utils reads back the import guides; xdg-open opens them.
+MF_PACKAGES+=(qt6-base-dev qt6-svg-dev fonts-dejavu-core fonts-wqy-microhei poppler-utils xdg-utils)
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The vCard writer's independent readers: Python's vobject, and Node.js with npm for ical.js.
 MF_PACKAGES+=(python3 python3-vobject nodejs npm)
