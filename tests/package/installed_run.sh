@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a staging root and runs the installed mailferry there on the demo store: it must find
-# its shipped files (the archive package's parts) through the installed layout, convert, and report.
+# its shipped files (the archive package's parts) through the installed layout, convert, and report; the installed
+# desktop program must open its window and find its images and guides.
 #   installed_run.sh BUILD_DIR DEMO_PST WORK_DIR VERSION
 set -euo pipefail
 build=$1 demo=$2 work=$3 version=$4
@@ -23,3 +24,12 @@ for part in Archive.xml Contents/Info.plist Contents/PkgInfo; do
 done
 compgen -G "$work/out/Detailed Log Report *.txt" >/dev/null || fail "no log file beside the output"
 echo "installed mailferry converted the demo store"
+
+# The desktop program, when it was built: it opens its window and finds its images and guides installed.
+gui="$work/stage/usr/bin/mailferry-gui"
+if [ -x "$gui" ]; then
+    opened=$(QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 XDG_CONFIG_HOME="$work/config" "$gui" --self-check) ||
+        fail "installed mailferry-gui failed its self-check"
+    [ "$opened" = "window opened" ] || fail "mailferry-gui printed: $opened"
+    echo "installed mailferry-gui opened its window"
+fi
