@@ -28,10 +28,11 @@ constexpr std::string_view kUsage =
     "                    one item as the converter writes it: a message as EML (or an MBOX entry),\n"
     "                    a contact as a vCard, an appointment as a calendar (or its reference mail)\n"
     "  convert FILE... --out DIR [--target apple|thunderbird|archive|files] [--format mbox|eml]\n"
-    "       [--split-mbox MB] [--read-unread] [--folder PATH]... [--ignore-empty] [--codepage N]\n"
+    "       [--split-mbox MB] [--read-unread] [--merge-contacts] [--merge-events]\n"
+    "       [--only mail,contacts,calendar] [--folder PATH]... [--ignore-empty] [--codepage N]\n"
     "       [--timezone ZONE] [--quiet]\n"
-    "                    converts the mail of PST files into a target's layout below DIR and prints\n"
-    "                    the report; Ctrl-C cancels after the item in progress\n"
+    "                    converts the mail, contacts and calendars of PST files into a target's layout\n"
+    "                    below DIR and prints the report; Ctrl-C cancels after the item in progress\n"
     "  help              this text\n";
 
 }  // namespace

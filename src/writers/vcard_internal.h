@@ -63,9 +63,9 @@ struct NamedContactIds {
 NamedContactIds LookUpNamedContactIds(pstcore::pst& pst);
 
 // A byte_source over a property's stream, so the encoders can pull a body or a photo in chunks.
-class PropertySource final : public byte_source {
+class CardStreamSource final : public byte_source {
 public:
-    explicit PropertySource(pstcore::hnid_stream_device device) : _device(std::move(device)) {}
+    explicit CardStreamSource(pstcore::hnid_stream_device device) : _device(std::move(device)) {}
     std::size_t read(std::span<char> buffer) override;
 
 private:
