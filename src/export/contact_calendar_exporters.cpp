@@ -285,17 +285,27 @@ void ICalFolderExporter::WriteEventFiles(const Message& item, const std::vector<
 
 void ICalFolderExporter::CloseFiles() {
     bool failed = false;
-    if (_calendar) {
+    const auto close = [&failed](OutputFile& file) {
         try {
-            if (_endsCalendar) WriteCalendarEnd(*_calendar);
-            _calendar->Close();
+            file.Close();
         } catch (const OutputError&) {
             failed = true;
         }
+    };
+    if (_referenceMailbox) close(*_referenceMailbox);
+    if (!_calendar) {
+        if (failed) throw OutputError("output file cannot be written");
+        return;
     }
-    if (_referenceMailbox) {
+    const bool written = _calendar->Length() > 0;
+    close(*_calendar);
+    // The folder's own calendar ends here. It is opened afresh: after a write failed, the file was cut back to
+    // its last whole event, and the end may still fit where the failed event did not.
+    if (_endsCalendar && written) {
+        std::unique_ptr<OutputFile> end = OpenAppend(_calendar->Path());
         try {
-            _referenceMailbox->Close();
+            WriteCalendarEnd(*end);
+            end->Close();
         } catch (const OutputError&) {
             failed = true;
         }

@@ -15,6 +15,7 @@
 #include "pstcore/tables/hnid_stream.h"
 #include "pstcore/tables/property_object.h"
 #include "writers/output_sink.h"
+#include "writers/property_source.h"
 #include "writers/writer_context.h"
 
 namespace pstcore {
@@ -142,16 +143,6 @@ private:
     MimeOutput& _out;
     bool _mbox;
     MboxEscaper _escaper;
-};
-
-// A property stream of the reader as a byte source.
-class PropertySource final : public byte_source {
-public:
-    explicit PropertySource(pstcore::hnid_stream_device device) : _device(std::move(device)) {}
-    std::size_t read(std::span<char> buffer) override;
-
-private:
-    pstcore::hnid_stream_device _device;
 };
 
 // What a writer keeps from its construction to the end; an attached message's writer gets a copy without the

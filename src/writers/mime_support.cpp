@@ -43,11 +43,6 @@ void MimeOutput::Flush() {
     _buffer.clear();
 }
 
-std::size_t PropertySource::read(std::span<char> buffer) {
-    const std::streamsize got = _device.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
-}
-
 void WriteBase64Pieces(byte_source& data, MimeOutput& out) {
     for (;;) {
         SliceSource piece(data, kBase64Piece);

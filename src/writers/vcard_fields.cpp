@@ -196,7 +196,7 @@ NoteBody OpenNoteBody(const pstcore::message& contact, const ContactReader& read
         const auto internet = read.Integer(kInternetCodePage);
         codePage = internet && *internet != 0 ? *internet : settings.defaultCodePage;
     }
-    body.text = std::make_unique<CardStreamSource>(std::move(stream));
+    body.text = std::make_unique<PropertySource>(std::move(stream));
     const TextEncodingItem* row = find_text_encoding(codePage);
     if (row && row->available) {
         body.encoding = row;
@@ -223,11 +223,6 @@ std::optional<Photo> FindPhoto(const pstcore::message& contact) {
 }
 
 }  // namespace
-
-std::size_t CardStreamSource::read(std::span<char> buffer) {
-    const std::streamsize got = _device.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
-}
 
 NamedContactIds LookUpNamedContactIds(pstcore::pst& pst) {
     NamedContactIds found;

@@ -18,6 +18,7 @@
 #include "encoding/dates.h"
 #include "pstcore/messaging/attachment.h"
 #include "pstcore/tables/hnid_stream.h"
+#include "writers/property_source.h"
 #include "writers/vcard_writer.h"
 
 namespace pstcore {
@@ -61,16 +62,6 @@ struct NamedContactIds {
 
 // Finds every id in the file's name map; a name the map lacks, or a map that cannot be read, gives 0.
 NamedContactIds LookUpNamedContactIds(pstcore::pst& pst);
-
-// A byte_source over a property's stream, so the encoders can pull a body or a photo in chunks.
-class CardStreamSource final : public byte_source {
-public:
-    explicit CardStreamSource(pstcore::hnid_stream_device device) : _device(std::move(device)) {}
-    std::size_t read(std::span<char> buffer) override;
-
-private:
-    pstcore::hnid_stream_device _device;
-};
 
 // Text values are UTF-8 as stored, not escaped; an empty string stands for an absent property.
 struct PostalAddress {

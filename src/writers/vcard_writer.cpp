@@ -39,7 +39,7 @@ void WritePhoto(const detail::Photo& photo, OutputSink& out) {
             return;
     }
     if (!photo.byValue) return;
-    detail::CardStreamSource source(photo.byValue->open_byte_stream());
+    detail::PropertySource source(photo.byValue->open_byte_stream());
     std::vector<char> chunk(kPhotoChunk);
     std::string text;
     for (bool first = true;; first = false) {

@@ -524,6 +524,32 @@ def part_pim(checks, tools, corpus):
     for target, fmt, extra in PIM_RUNS:
         convert_pim(checks, tools, stores, target, fmt, extra, expected, "UTC", [weekly])
 
+    # A generated store with many contacts and appointments, weekly series among them.
+    generated = written_store(tools, "pim-generated.pst", "generate", "--format", "unicode", "--folders", "1",
+                              "--messages", "2000", "--body-bytes", "1K", "--attachment-bytes", "1K", "--seed", "7")
+    expected = tools.mail_count(generated, ("contacts", "calendar"))
+    for target, fmt, extra in PIM_RUNS:
+        convert_pim(checks, tools, [generated], target, fmt, extra, expected, "UTC")
+
+    # A file-size limit the reference mailbox reaches first: the run ends with code 2, and the cards, events and
+    # mails written before stay whole.
+    out = tempfile.mkdtemp(dir=tools.work, prefix="pim-limit-")
+    limit = 64 * 1024
+    result = tools.convert([generated], out, "--only", "contacts,calendar", "--merge-contacts", "--merge-events",
+                           "--timezone", "UTC", "--quiet", limit=limit)
+    report = result.stdout.decode("utf-8", "replace")
+    checks.expect(result.returncode == 2 and FILE_FAILURE in report and RUN_FAILURE in report,
+                  f"pim size limit: exit {result.returncode}")
+    written = [p for p in entries(out) if os.path.isfile(p) and not os.path.basename(p).startswith("Detailed")]
+    checks.expect(all(os.path.getsize(p) <= limit for p in written), "pim size limit: a file passed the limit")
+    totals = pim_totals(report)
+    cards = sum(read_vcards(checks, p, "files", "pim size limit") for p in written if p.endswith(".vcf"))
+    checks.expect(cards == totals["contacts"] > 0, "pim size limit: cards and report disagree")
+    events = [e for p in written if p.endswith(".ics") for e in read_calendars(checks, p, "pim size limit")]
+    checks.expect(len(events) >= totals["events"] > 0, "pim size limit: events and report disagree")
+    mails = check_mboxes(checks, tools, [p for p in written if p.endswith(".mbox")], "pim size limit")
+    checks.expect(mails == totals["references"], "pim size limit: reference mails and report disagree")
+
 
 def subject_of_series(pst):
     """The subject of the one recurring appointment of a sample file, from its manifest."""
