@@ -68,14 +68,6 @@ TEST_F(PimExportTest, RunSharesOneContactsFileUnderTheFirstFreeName) {
     EXPECT_EQ(std::count(m_diagnostics.begin(), m_diagnostics.end(), "Corrupt contact found."), 2);
 }
 
-TEST_F(PimExportTest, ArchiveNumbersContactFilesAcrossFolders) {
-    auto settings = Settings(kArchivePacking, kMboxFormat, OfTwoFiles(u"PIM/Contacts/Friends"));
-    EXPECT_EQ(Run(settings).ContactCount, 2u);
-    EXPECT_EQ(Listing(m_out),
-              (std::set<std::string>{"log.txt", "OUTLOOKEXPORTEDADR0000000A", "OUTLOOKEXPORTEDADR0000000B"}));
-    EXPECT_TRUE(Slurp(m_out / "OUTLOOKEXPORTEDADR0000000B").ends_with("end:vcard"));
-}
-
 // A run that has used up the eight digits fails the folder like a full disk instead of writing a wrong name.
 TEST_F(PimExportTest, ArchiveSequencePastEightDigitsFailsTheFolder) {
     auto session = OpenStore(pstwrite::pim_store(pstwrite::format::unicode, u"PIM"));
