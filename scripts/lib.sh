@@ -11,6 +11,8 @@ MF_PACKAGES=(cmake g++ ninja-build pkg-config libicu-dev libgtest-dev libgmock-d
 MF_SANITIZE_PACKAGES=(clang-14 libclang-rt-14-dev)
 # The vCard writer's independent readers: Python's vobject, and Node.js with npm for ical.js.
 MF_PACKAGES+=(python3 python3-vobject nodejs npm)
+# The manual page's check renders it with man (groff) and reads it as plain text through col.
+MF_PACKAGES+=(man-db bsdextrautils)
 
 mf_log() { printf '== %s\n' "$*" >&2; }
 

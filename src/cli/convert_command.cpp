@@ -13,6 +13,7 @@
 #include <set>
 #include <string_view>
 
+#include "cli/command_help.h"
 #include "cli/interrupt.h"
 #include "cli/progress_bar.h"
 #include "export/export_agent.h"
@@ -28,12 +29,6 @@
 namespace mailferry {
 
 namespace {
-
-constexpr std::string_view kConvertUsage =
-    "usage: mailferry convert FILE... --out DIR [--target apple|thunderbird|archive|files] [--format mbox|eml]\n"
-    "                         [--split-mbox MB] [--read-unread] [--merge-contacts] [--merge-events]\n"
-    "                         [--only mail,contacts,calendar] [--folder PATH]... [--ignore-empty]\n"
-    "                         [--codepage N] [--timezone ZONE] [--quiet]\n";
 
 struct Target {
     std::string_view name;
@@ -312,7 +307,7 @@ int RunConvertCommand(const std::vector<std::string>& args, std::ostream& out, s
         return Convert(ParseOptions(args), out, err, settings, progress, progressWidth);
     } catch (const UsageError& usage) {
         if (!usage.message.empty()) err << "mailferry convert: " << usage.message << "\n";
-        err << kConvertUsage;
+        err << CommandUsage("convert");
         return kConvertUsageError;
     } catch (const std::exception& error) {
         // What the run cannot even start without (the platform's date formatter, memory).

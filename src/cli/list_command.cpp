@@ -9,6 +9,7 @@
 #include <set>
 #include <string_view>
 
+#include "cli/command_help.h"
 #include "platform/settings_store.h"
 #include "session/mapi_folder.h"
 #include "session/message.h"
@@ -18,8 +19,6 @@
 namespace mailferry {
 
 namespace {
-
-constexpr std::string_view kListUsage = "usage: mailferry list FILE... [--items] [--codepage N] [--json]\n";
 
 struct ListOptions {
     std::vector<std::string> files;
@@ -364,7 +363,7 @@ int RunListCommand(const std::vector<std::string>& args, std::ostream& out, std:
                    const platform::settings_store& settings) {
     const std::optional<ListOptions> options = ParseOptions(args);
     if (!options) {
-        err << kListUsage;
+        err << CommandUsage("list");
         return 2;
     }
     std::set<std::string> seen;

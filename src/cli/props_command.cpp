@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/command_help.h"
 #include "encoding/code_page_table.h"
 #include "encoding/compressed_rtf.h"
 #include "encoding/rtf_body.h"
@@ -31,8 +32,6 @@ constexpr std::int32_t kDefaultCodePage = 1252;
 constexpr std::size_t kBinaryShown = 64;
 // Multi-valued lists are shown up to this many elements.
 constexpr std::size_t kElementsShown = 16;
-
-constexpr std::string_view kPropsUsage = "usage: mailferry props FILE [--nid N] [--table | --rtf]\n";
 
 std::string Hex(std::uint64_t value, int width) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -299,19 +298,19 @@ int RunPropsCommand(const std::vector<std::string>& args, std::ostream& out, std
         } else if (args[i] == "--nid" && i + 1 < args.size()) {
             const auto parsed = ParseNid(args[++i]);
             if (!parsed) {
-                err << "mailferry props: bad node id: " << args[i] << "\n" << kPropsUsage;
+                err << "mailferry props: bad node id: " << args[i] << "\n" << CommandUsage("props");
                 return 2;
             }
             nid = *parsed;
         } else if (!path && !args[i].starts_with("--")) {
             path = args[i];
         } else {
-            err << "mailferry props: unexpected argument: " << args[i] << "\n" << kPropsUsage;
+            err << "mailferry props: unexpected argument: " << args[i] << "\n" << CommandUsage("props");
             return 2;
         }
     }
     if (!path || (as_table && as_rtf)) {
-        err << kPropsUsage;
+        err << CommandUsage("props");
         return 2;
     }
     try {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "cli/command_help.h"
 #include "cli/show_kinds.h"
 #include "encoding/code_page_table.h"
 #include "pstcore/messaging/message.h"
@@ -16,9 +17,6 @@ namespace mailferry {
 
 namespace {
 
-constexpr std::string_view kShowUsage =
-    "usage: mailferry show FILE --nid N [--mbox] [--codepage N] [--target apple|archive|plain] [--reference]\n"
-    "                      [--timezone ZONE]\n";
 constexpr int kUsageError = 64;
 
 template <typename T>
@@ -74,7 +72,7 @@ std::optional<ShowOptions> ParseOptions(const std::vector<std::string>& args) {
 int RunShowCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::optional<ShowOptions> options = ParseOptions(args);
     if (!options) {
-        err << kShowUsage;
+        err << CommandUsage("show");
         return kUsageError;
     }
     try {

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/shipped_files.h"
+
 namespace mailferry::platform {
 
 namespace {
@@ -132,10 +134,7 @@ std::filesystem::path user_settings_path() {
 }
 
 std::filesystem::path shipped_defaults_path() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return "defaults.ini";
-    return exe.parent_path() / "defaults.ini";
+    return shipped_file_path("defaults.ini");
 }
 
 settings_store& standard_settings() {

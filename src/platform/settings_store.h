@@ -1,7 +1,7 @@
 #pragma once
 // settings_store.h: the user's settings — an INI file of `key=value` lines in the XDG config folder
 // ($XDG_CONFIG_HOME, else ~/.config, then "mailferry/settings.ini") over the defaults file shipped with the
-// program ("defaults.ini" beside the executable). A value set here goes to the user's file at once (written
+// program ("defaults.ini" among the shipped files). A value set here goes to the user's file at once (written
 // whole to a temporary file, then renamed) and each observer of its key is called after the change. Lines
 // that are not `key=value` (comments with # or ;, [section] headers, blanks) are ignored. Not thread-safe:
 // the front ends read and write settings from their main thread.
@@ -59,7 +59,7 @@ private:
 // $XDG_CONFIG_HOME/mailferry/settings.ini, or ~/.config/mailferry/settings.ini when XDG_CONFIG_HOME is unset or
 // not absolute.
 std::filesystem::path user_settings_path();
-// "defaults.ini" in the folder of the running executable.
+// "defaults.ini" among the program's shipped files (platform/shipped_files.h).
 std::filesystem::path shipped_defaults_path();
 // The process's settings over those two files, made on first use.
 settings_store& standard_settings();

@@ -1,7 +1,8 @@
 #pragma once
-// property_source.h: a property's stream as a byte source, so that the writers' encoders pull a body, an
-// attachment or a photo in pieces instead of reading it whole. Internal to the writers.
+// property_source.h: a property stream of the reader as a byte source, so the encoders pull a body, an attachment
+// or a photo in chunks. Internal to the writers module.
 
+#include <cstddef>
 #include <span>
 #include <utility>
 

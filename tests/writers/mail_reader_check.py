@@ -14,7 +14,7 @@ Differences the writer must make, and which the comparisons allow for:
   Subject, compared here with the stored text rather than with the properties.
 - A display name or subject with line breaks is written on one line, each break a space.
 - Header fields may carry header defects the writer is told to write: an address without SMTP address is
-  written as its name and "<>" (null addr-spec), a non-ASCII file name as an encoded word in quotes beside its
+  written as its name and "<>" (an empty address), a non-ASCII file name as an encoded word in quotes beside its
   RFC 2231 form (encoded word inside quoted string, duplicate parameter), and message ids taken from the file
   as they are. Only defects of the message structure fail the check.
 """
