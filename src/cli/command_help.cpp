@@ -50,12 +50,15 @@ constexpr CommandHelp kCommands[] = {
      "exit status: 0 success, 1 the file or item cannot be read, 64 bad arguments\n"},
     {"convert",
      "usage: mailferry convert FILE... --out DIR [--target apple|thunderbird|archive|files] [--format mbox|eml]\n"
-     "                         [--split-mbox MB] [--read-unread] [--folder PATH]... [--ignore-empty]\n"
+     "                         [--split-mbox MB] [--read-unread] [--merge-contacts] [--merge-events]\n"
+     "                         [--only mail,contacts,calendar] [--folder PATH]... [--ignore-empty]\n"
      "                         [--codepage N] [--timezone ZONE] [--quiet]\n",
-     "converts the mail of PST files into a target's layout below DIR and prints the report",
-     "Converts the mail folders of PST files into the chosen target's layout below DIR, prints the report, and\n"
-     "writes a detailed log file (UTF-16) beside the output. On a terminal a progress bar shows the run; Ctrl-C\n"
-     "cancels it after the item in progress and keeps what was written. A damaged item is skipped and counted.\n"
+     "converts the mail, contacts and calendars of PST files into a target's layout below DIR",
+     "Converts the mail, contact and calendar folders of PST files into the chosen target's layout below DIR:\n"
+     "mail as MBOX or EML, contacts as vCards, appointments as iCalendar events with calendar reference mails\n"
+     "for what an event cannot hold. It prints the report and writes a detailed log file (UTF-16) beside the\n"
+     "output. On a terminal a progress bar shows the run; Ctrl-C cancels it after the item in progress and keeps\n"
+     "what was written. A damaged item is skipped and counted.\n"
      "\n"
      "options:\n"
      "  --out DIR        the output folder, made when missing\n"
@@ -68,6 +71,9 @@ constexpr CommandHelp kCommands[] = {
      "  --split-mbox MB  starts a new NAME_Part_N.mbox file before an MBOX file would pass MB megabytes\n"
      "                   (files, mbox)\n"
      "  --read-unread    read and unread mail into separate files (files)\n"
+     "  --merge-contacts a folder's contacts into one .vcf file instead of one file each (files)\n"
+     "  --merge-events   a folder's events into one \"Calendar Events.ics\" instead of one file each (files)\n"
+     "  --only KINDS     converts only these kinds of folders: mail, contacts, calendar, joined by commas\n"
      "  --folder PATH    converts only this folder and those below it; PATH is the store name and the folders\n"
      "                   down to it, as list shows them, such as \"Personal Folders/Inbox\"; repeatable\n"
      "  --ignore-empty   leaves out folders without items\n"

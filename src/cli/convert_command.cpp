@@ -50,6 +50,9 @@ struct ConvertOptions {
     std::optional<std::int32_t> format;
     std::optional<std::int32_t> splitMB;
     bool readUnread = false;
+    bool mergeContacts = false;
+    bool mergeEvents = false;
+    SelectedKinds only{true, true, true};  // the kinds of folders converted
     std::vector<std::u16string> folders;
     bool ignoreEmpty = false;
     std::optional<std::int32_t> codePage;
@@ -67,6 +70,25 @@ std::optional<T> Whole(std::string_view text) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
+}
+
+// "mail,contacts,calendar" or any of them.
+SelectedKinds ParseKinds(std::string_view list) {
+    SelectedKinds kinds;
+    while (true) {
+        const std::size_t comma = list.find(',');
+        const std::string_view kind = list.substr(0, comma);
+        if (kind == "mail")
+            kinds.mails = true;
+        else if (kind == "contacts")
+            kinds.contacts = true;
+        else if (kind == "calendar")
+            kinds.calendar = true;
+        else
+            throw UsageError{"--only takes mail, contacts and calendar, separated by commas"};
+        if (comma == std::string_view::npos) return kinds;
+        list.remove_prefix(comma + 1);
+    }
 }
 
 ConvertOptions ParseOptions(const std::vector<std::string>& args) {
@@ -95,6 +117,12 @@ ConvertOptions ParseOptions(const std::vector<std::string>& args) {
             options.splitMB = size;
         } else if (arg == "--read-unread") {
             options.readUnread = true;
+        } else if (arg == "--merge-contacts") {
+            options.mergeContacts = true;
+        } else if (arg == "--merge-events") {
+            options.mergeEvents = true;
+        } else if (arg == "--only") {
+            options.only = ParseKinds(value());
         } else if (arg == "--folder") {
             options.folders.push_back(platform::text_of_path(value()));
         } else if (arg == "--ignore-empty") {
@@ -151,6 +179,20 @@ LoadedFiles LoadFiles(const ConvertOptions& options, const platform::settings_st
     return loaded;
 }
 
+bool OfChosenKind(const MAPIFolder& folder, const SelectedKinds& only) {
+    switch (folder.defaultItemType()) {
+        case kStoreTopFolder:
+        case kMailFolder:
+            return only.mails;
+        case kContactsFolder:
+            return only.contacts;
+        case kCalendarFolder:
+            return only.calendar;
+        default:
+            return true;  // kinds that write nothing keep their place in the report
+    }
+}
+
 std::vector<MAPIFolder*> SelectFolders(const ConvertOptions& options, const std::vector<MAPIFolder*>& folders) {
     std::vector<bool> used(options.folders.size(), false);
     std::vector<MAPIFolder*> selected;
@@ -162,7 +204,8 @@ std::vector<MAPIFolder*> SelectFolders(const ConvertOptions& options, const std:
                 used[i] = true;
             }
         }
-        if (chosen && TakenForExport(*folder, options.ignoreEmpty)) selected.push_back(folder);
+        if (chosen && TakenForExport(*folder, options.ignoreEmpty) && OfChosenKind(*folder, options.only))
+            selected.push_back(folder);
     }
     for (std::size_t i = 0; i < options.folders.size(); ++i)
         if (!used[i]) throw UsageError{"no folder matches --folder " + platform::path_of_text(options.folders[i])};
@@ -175,7 +218,13 @@ OptionSwitches Switches(const ConvertOptions& options, const SelectedKinds& kind
     switches.saveReadUnread = options.readUnread;
     switches.splitMBOXFiles = options.splitMB.has_value();
     switches.maxMBOXSize = options.splitMB.value_or(0);
+    switches.mergeContacts = options.mergeContacts;
+    switches.mergeCalendarEvents = options.mergeEvents;
     ApplySwitchRules(kinds, &option, switches);
+    if (options.mergeContacts && !switches.mergeContactsEnabled)
+        throw UsageError{"--merge-contacts needs --target files and contact folders"};
+    if (options.mergeEvents && !switches.mergeCalendarEventsEnabled)
+        throw UsageError{"--merge-events needs --target files and calendar folders"};
     if (options.readUnread && !switches.saveReadUnreadEnabled)
         throw UsageError{"--read-unread needs --target files and mail folders"};
     if (options.splitMB && !switches.splitMBOXFilesEnabled)

@@ -1,11 +1,12 @@
 #pragma once
 // convert_command.h: `mailferry convert FILE... --out DIR [--target apple|thunderbird|archive|files]
-// [--format mbox|eml] [--split-mbox MB] [--read-unread] [--folder PATH]... [--ignore-empty] [--codepage N]
-// [--timezone ZONE] [--quiet]` — converts the mail of PST files into a target's layout below DIR (made when
-// missing), as the desktop front end does: the same options, set-ups, report and log file. --folder takes the
-// paths `mailferry list` prints (a folder and everything below it). On a terminal a progress bar shows the run
-// and Ctrl-C cancels it; at the end the report and its two footers are printed. A file that cannot be opened
-// is reported in one line and the others still convert.
+// [--format mbox|eml] [--split-mbox MB] [--read-unread] [--merge-contacts] [--merge-events]
+// [--only mail,contacts,calendar] [--folder PATH]... [--ignore-empty] [--codepage N] [--timezone ZONE] [--quiet]`
+// — converts the mail, contacts and calendars of PST files (or the kinds --only names) into a target's layout
+// below DIR (made when missing), as the desktop front end does: the same options, set-ups, report and log file.
+// --folder takes the paths `mailferry list` prints (a folder and everything below it). On a terminal a progress bar
+// shows the run and Ctrl-C cancels it; at the end the report and its two footers are printed. A file that cannot be
+// opened is reported in one line and the others still convert.
 
 #include <cstddef>
 #include <ostream>

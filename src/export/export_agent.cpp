@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "export/contact_calendar_exporters.h"
 #include "export/mail_folder_exporters.h"
 #include "export/output_naming.h"
 #include "export/report_text.h"
@@ -13,6 +14,7 @@
 #include "session/mapi_folder.h"
 #include "session/message_store.h"
 #include "session/pst_session.h"
+#include "writers/ical_calendar.h"
 
 namespace mailferry {
 
@@ -22,7 +24,6 @@ namespace {
 
 // An output path of this many UTF-16 code units or more is refused before anything is written.
 constexpr std::size_t kMaxOutputPath = 1025;
-constexpr std::string_view kCalendarEnd = "\r\nEND:VCALENDAR";
 
 std::int64_t Now(const ExportServices& services) {
     if (services.now) return services.now();
@@ -63,7 +64,13 @@ ExportResult RuzorizUvezazExportAgent::DoExportWithProgressPresenter(IProgressPr
         progressPresenter.updateOverallItemsLabel(
             rt::Format(rt::kOverallItems, {rt::Number(static_cast<std::int64_t>(_run._totalItemsToExport))}));
         try {
-            Walk(progressPresenter, logger, result);
+            try {
+                Walk(progressPresenter, logger, result);
+            } catch (const pstcore::database_corrupt&) {
+                // The calendar written so far stays readable.
+                EndSharedCalendar();
+                throw;
+            }
             EndSharedCalendar();
             WriteTail(result, logger);
             progressPresenter.updateCurrentProgressLabel(u"");
@@ -204,13 +211,25 @@ ExportResult RuzorizUvezazExportAgent::ExportFolderToEMLWithFolder(MAPIFolder& f
     return EmlFolderExporter(_run, folder, progressPresenter, logger).Export();
 }
 
+ExportResult RuzorizUvezazExportAgent::ExportFolderToVCFWithFolder(MAPIFolder& folder,
+                                                                   IProgressPresenter& progressPresenter,
+                                                                   ILogger& logger) {
+    return VCardFolderExporter(_run, folder, progressPresenter, logger).Export();
+}
+
+ExportResult RuzorizUvezazExportAgent::ExportAppointmentFolderToICSWithFolder(MAPIFolder& folder,
+                                                                              IProgressPresenter& progressPresenter,
+                                                                              ILogger& logger) {
+    return ICalFolderExporter(_run, folder, progressPresenter, logger).Export();
+}
+
 void RuzorizUvezazExportAgent::EndSharedCalendar() {
     if (!_run._extendedVCalendarScope || _run._calendarFileFullPath.empty()) return;
     std::error_code error;
     auto handle = _run._files.open_append(_run._calendarFileFullPath, error);
     OutputFile file(_run._calendarFileFullPath, std::move(handle));
     try {
-        file.Append(kCalendarEnd);
+        WriteCalendarEnd(file);
         file.Close();
     } catch (const OutputError&) {
         platform::log_diagnostic(rt::Format(rt::kFileOpeningFailed, {_run._calendarFileFullPath}));

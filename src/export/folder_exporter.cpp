@@ -172,4 +172,17 @@ void FolderExporter::WriteItemFile(const std::string& folder, std::u16string_vie
     }
 }
 
+void FolderExporter::AppendItemFile(const std::string& path, const std::function<void(OutputFile&)>& write) {
+    const bool existed = _run._files.exists(path);
+    std::unique_ptr<OutputFile> file = OpenAppend(path);
+    try {
+        AppendItem(*file, write);
+        file->Close();
+    } catch (...) {
+        file.reset();
+        if (!existed) (void)_run._files.remove(path);
+        throw;
+    }
+}
+
 }  // namespace mailferry

@@ -70,6 +70,9 @@ protected:
     // A file that fails is removed.
     void WriteItemFile(const std::string& folder, std::u16string_view stem, std::string_view extension,
                        const std::function<void(OutputFile&)>& write);
+    // Appends an item to the file `path` (created when absent) and closes it; when the item fails, the file is cut
+    // back to its length before, and removed when the item made it.
+    void AppendItemFile(const std::string& path, const std::function<void(OutputFile&)>& write);
 
     ExportRun& _run;
     MAPIFolder& _folder;

@@ -74,6 +74,35 @@ std::string WithSuffix(std::string_view path, std::int32_t suffix) {
     return named;
 }
 
+std::string RunSharedPath(platform::file_system& files, const std::string& folder, std::string_view base,
+                          std::string_view extension, std::int32_t& suffix) {
+    const auto named = [&](std::int32_t n) {
+        std::string name(base);
+        if (n >= 1) name.append(" (").append(std::to_string(n)).append(")");
+        return JoinPath(folder, name.append(extension));
+    };
+    if (suffix == -1) {
+        suffix = 0;
+        if (files.exists(named(0))) {
+            suffix = 1;
+            while (suffix < kMaxSuffix && files.exists(named(suffix))) ++suffix;
+        }
+    }
+    return named(suffix);
+}
+
+std::optional<std::string> ArchiveSequenceName(std::string_view prefix, std::int64_t sequence) {
+    constexpr std::int64_t kLargest = 99999999;  // eight digits
+    if (sequence < 0 || sequence > kLargest) return std::nullopt;
+    std::string name = std::string(prefix) + "00000000";
+    std::size_t at = name.size();
+    do {
+        name[--at] = static_cast<char>('A' + sequence % 10);
+        sequence /= 10;
+    } while (sequence > 0);
+    return name;
+}
+
 std::string ExtendedLogFileName(platform::file_system& files, const std::string& folder, std::time_t now) {
     std::tm local{};
     localtime_r(&now, &local);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,17 @@ std::string UniquePath(platform::file_system& files, const std::string& folder, 
 std::int32_t CollisionSuffix(platform::file_system& files, const std::string& path);
 // `path`, or "path (n)" for a suffix n other than -1.
 std::string WithSuffix(std::string_view path, std::int32_t suffix);
+
+// The name of the run-shared file or folder `base` + `extension` in `folder` (extension with its dot, or empty):
+// the first call of a run (`suffix` -1) takes that name, or "base (n)extension" with the first n from 1 that no
+// entry has, and keeps the choice in `suffix` (0 for the plain name); later calls of the run get the same name.
+std::string RunSharedPath(platform::file_system& files, const std::string& folder, std::string_view base,
+                          std::string_view extension, std::int32_t& suffix);
+
+// The Outlook archive's name of item file number `sequence`: `prefix` and eight characters "00000000" whose
+// last ones are overwritten by the number's decimal digits, each as a letter from 'A' (0) to 'J' (9) — 12 gives
+// "...000000BC". Nothing for a number of more than eight digits (or a negative one).
+std::optional<std::string> ArchiveSequenceName(std::string_view prefix, std::int64_t sequence);
 
 // A new "Detailed Log Report <time>.txt" in `folder`, the time being `now` in local time as "03.25 PM-05 Dec 2026".
 std::string ExtendedLogFileName(platform::file_system& files, const std::string& folder, std::time_t now);

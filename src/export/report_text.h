@@ -58,10 +58,18 @@ inline constexpr std::u16string_view kSavedIn = u"Saved in: %@\r\n\r\n";
 inline constexpr std::u16string_view kMailItem = u"From: %@\r\nDate: %@\r\nSubject: %@";
 inline constexpr std::u16string_view kItemLogEnd = u"\r\n\r\n";
 inline constexpr std::u16string_view kEmailsWord = u"emails";
+inline constexpr std::u16string_view kContactItem = u"Contact.\r\nName: %@";
+inline constexpr std::u16string_view kContactsWord = u"contacts";
+inline constexpr std::u16string_view kCalendarItem = u"Calendar Event.\r\nFrom: %@\r\nSubject: %@";
+inline constexpr std::u16string_view kCalendarEventsWord = u"calendar events";
+inline constexpr std::u16string_view kEventsSavedIn = u"Saved in: %@\r\n";
+inline constexpr std::u16string_view kReferencesSavedIn = u"Calendar References Saved in: %@\r\n\r\n";
 
 // Diagnostic log (UTF-8: it is no part of the report).
 inline constexpr std::string_view kFileOpeningFailed = "File opening failed for %@.";
 inline constexpr std::string_view kCorruptMessage = "Corrupt Message found.";
+inline constexpr std::string_view kCorruptContact = "Corrupt contact found.";
+inline constexpr std::string_view kCorruptCalendarEvent = "Corrupt calendar event found.";
 inline constexpr std::string_view kMailWriterError =
     "Error: \"%@\" in following Mail\n: Sender: %@\nDate %@ \nSubject: %@";
 inline constexpr std::string_view kSplitRenameFailed = "SplitFile(): Error renaming file.";

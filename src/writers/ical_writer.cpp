@@ -130,6 +130,8 @@ public:
             return {};
         }
         const RecurrencePattern pattern = ParseRecurrenceBlob(*_fields.recurrence);
+        // A rule made of a damaged blob's first bytes would invent a series; the event stands alone instead.
+        if (pattern.ruleTruncated) return {};
         // Without a stored start the series starts where the blob says, on the writer's clock.
         const time_value start = _fields.start.value_or(
             local_digits_to_instant(MinutesToTime(pattern.startDate + pattern.startTimeOffset), _context.zone));

@@ -44,6 +44,7 @@ struct RecurrencePattern {
     std::uint32_t endTimeOffset = 0;
     std::vector<RecurrenceException> exceptions;  // read only when their count matches the modified count
     bool truncated = false;                       // the blob ended inside a field
+    bool ruleTruncated = false;                   // it ended before the rule's own fields: there is no rule to write
 };
 
 RecurrencePattern ParseRecurrenceBlob(std::span<const std::byte> blob);

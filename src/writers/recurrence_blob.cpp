@@ -166,7 +166,10 @@ bool ReadAppointmentPart(BlobCursor& cursor, RecurrencePattern& p) {
 RecurrencePattern ParseRecurrenceBlob(std::span<const std::byte> blob) {
     RecurrencePattern pattern;
     BlobCursor cursor(blob);
-    if (ReadRecurrencePattern(cursor, pattern)) ReadAppointmentPart(cursor, pattern);
+    if (ReadRecurrencePattern(cursor, pattern))
+        ReadAppointmentPart(cursor, pattern);
+    else
+        pattern.ruleTruncated = true;
     pattern.truncated = cursor.Truncated();
     if (pattern.truncated) platform::log_diagnostic("Calendar event recurrance pattern is truncated.");
     return pattern;

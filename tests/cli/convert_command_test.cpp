@@ -58,6 +58,9 @@ TEST_F(ConvertCommandTest, RefusesWhatTheTargetDoesNotTakeInOneLine) {
         {{good, "--out", out, "--target", "archive", "--format", "eml"}, "--format eml is not available"},
         {{good, "--out", out, "--folder", "S/Nowhere"}, "no folder matches --folder S/Nowhere"},
         {{good, "--out", out, "--split-mbox", "0"}, "--split-mbox takes a whole number"},
+        {{good, "--out", out, "--target", "files", "--merge-events"},
+         "--merge-events needs --target files and calendar"},
+        {{good, "--out", out, "--only", "mail,notes"}, "--only takes mail, contacts and calendar"},
         {{good}, "usage: mailferry convert"},
     };
     for (const auto& [args, message] : cases) {

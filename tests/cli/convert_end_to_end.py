@@ -1,17 +1,23 @@
 #!/usr/bin/env python3
 """End to end through `mailferry convert`: the sample files and written stores in every target and format, and
-the ways a run fails.
+the ways a run fails; contacts and calendars of the sample files and of written stores in every target, with and
+without the merge switches.
 
 Each conversion is read the way its users' programs would read it: the layout on disk follows the target's rules;
 every mail of the store is in the output or counted as skipped in the report; every EML file parses with Python's
 email package (default policy), every MBOX file with Python's mailbox and with Dovecot (doveadm, private config,
-as user nobody when run as root); the log file decodes as UTF-16LE and holds the report's lines in order.
+as user nobody when run as root); the log file decodes as UTF-16LE and holds the report's lines in order. Every
+contact and appointment is written or counted as skipped; every vCard file is read by vobject (the Apple and
+archive cards without their quoted-printable note, as the contact writer's check reads them); every calendar
+file by icalendar and vobject, a shared one holding one header and one end, with the expected occurrences of
+known series; every calendar reference mail by Python's email (and, in mailboxes, by Dovecot).
 
-    convert_end_to_end.py --part corpus|written|failures --mailferry BIN --pstwrite BIN --corpus DIR --work DIR
+    convert_end_to_end.py --part corpus|written|failures|pim --mailferry BIN --pstwrite BIN --corpus DIR --work DIR
                           [--doveadm BIN]
 """
 
 import argparse
+import datetime as dt
 import email
 import email.policy
 import glob
@@ -28,6 +34,15 @@ import signal
 import subprocess
 import sys
 import tempfile
+from zoneinfo import ZoneInfo
+
+import icalendar
+import vobject
+
+# The writers' independent-reader checks: how they read a card's quoted-printable note and expand a calendar.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "writers"))
+from ical_readers import HORIZON_DAYS, all_occurrences, expand_icalendar, key  # noqa: E402
+from vcard_readers import split_quoted_printable_note  # noqa: E402
 
 TARGETS = [("apple", "mbox"), ("thunderbird", "eml"), ("thunderbird", "mbox"), ("archive", "mbox"),
            ("files", "mbox"), ("files", "eml")]
@@ -61,24 +76,27 @@ class Tools:
         self.work = args.work
 
     def convert(self, files, out, *options, limit=None, cwd=None):
+        """Converts the mail of the files, or the kinds an --only option names."""
         def lower_limit():
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
-        return subprocess.run([self.mailferry, "convert", *files, "--out", out, *options], capture_output=True,
-                              cwd=cwd, preexec_fn=lower_limit if limit else None)
+        kinds = () if "--only" in options else ("--only", "mail")
+        return subprocess.run([self.mailferry, "convert", *files, "--out", out, *kinds, *options],
+                              capture_output=True, cwd=cwd, preexec_fn=lower_limit if limit else None)
 
-    def mail_count(self, pst):
-        """The items of the mail folders the converter takes, by `mailferry list`."""
+    def mail_count(self, pst, kinds=("mail", "store root")):
+        """The items of the folders of the kinds that the converter takes (mail by default), by `mailferry list`."""
         listing = json.loads(subprocess.run([self.mailferry, "list", "--json", pst], capture_output=True,
                                             check=True).stdout)
         return sum(f["itemCount"] for entry in listing["files"] for f in entry.get("folders", [])
-                   if f["kind"] in ("mail", "store root"))
+                   if f["kind"] in kinds)
 
 
-def manifest_mail_count(manifest):
-    """Items of the manifest that lie in mail folders of the IPM subtree (the tree the converter walks)."""
+def manifest_mail_count(manifest, of_kind=lambda container_class: container_class not in NOT_MAIL_CLASSES):
+    """Items of the manifest that lie in folders of the IPM subtree (the tree the converter walks) whose container
+    class is of the kind: mail unless told otherwise."""
     folders = {f["path"]: f for f in manifest["folders"]}
 
-    def is_mail(path):
+    def is_wanted(path):
         parts = path.split("/")
         for depth in range(2, len(parts) + 1):
             folder = folders.get("/".join(parts[:depth]))
@@ -86,8 +104,8 @@ def manifest_mail_count(manifest):
                 return False
             if folder.get("container_class") in SKIPPED_WITH_CHILDREN:
                 return False
-        return folders[path].get("container_class") not in NOT_MAIL_CLASSES
-    return sum(1 for item in manifest["items"] if item.get("in_ipm_subtree") and is_mail(item["folder"]))
+        return of_kind(folders[path].get("container_class"))
+    return sum(1 for item in manifest["items"] if item.get("in_ipm_subtree") and is_wanted(item["folder"]))
 
 
 def report_of(result):
@@ -362,10 +380,183 @@ def part_failures(checks, tools, corpus):
     hostile_names_stay_inside(checks, tools)
 
 
+PIM_CLASSES = {"IPF.Contact", "IPF.Appointment"}
+PIM_RUNS = [(target, fmt, ()) for target, fmt in TARGETS] + [
+    ("files", "mbox", ("--merge-contacts", "--merge-events")), ("files", "eml", ("--merge-contacts", "--merge-events"))]
+# The sample files' series are known in this zone; the written stores keep UTC wall times.
+CORPUS_ZONE = "America/Los_Angeles"
+
+
+def pim_totals(text):
+    def total(pattern):
+        return sum(int(n) for n in re.findall(pattern, text, re.M))
+    return {"contacts": total(r"^Total number of contacts processed: (\d+)$"),
+            "events": total(r"^Total number of calendar items processed: (\d+)$"),
+            "references": total(r"^Total number of emails processed: (\d+)$"),
+            "processed": total(r"^Processed Items Count: (\d+) $"),
+            "skipped": total(r"corrupt (?:contacts|calendar events) \(details could not be fetched\): (\d+)$")}
+
+
+def read_vcards(checks, path, target, what):
+    """The cards of one file, each read by vobject; the Apple and archive notes are quoted-printable, which vobject
+    cannot read, so they are cut out first. Returns the number of cards."""
+    try:
+        text = open(path, "rb").read().decode("utf-8")
+    except UnicodeDecodeError as error:
+        checks.expect(False, f"{what}: {path} is not UTF-8: {error}")
+        return 0
+    cards = re.findall(r"(?is)begin:vcard\r\n.*?\r\nend:vcard", text)
+    checks.expect(len(cards) == text.lower().count("begin:vcard"), f"{what}: {path}: a card without its end")
+    for card in cards:
+        if target in ("apple", "archive"):
+            card = split_quoted_printable_note(card + "\r\n")[0]
+        try:
+            parsed = list(vobject.readComponents(card))
+            checks.expect(len(parsed) == 1 and parsed[0].name == "VCARD", f"{what}: {path}: not one card")
+        except Exception as error:  # any parse failure loses the contact
+            checks.expect(False, f"{what}: {path}: vobject: {error!r}")
+    if target not in ("apple", "archive") and cards:
+        try:
+            checks.expect(len(list(vobject.readComponents(text))) == len(cards), f"{what}: {path}: vobject count")
+        except Exception as error:
+            checks.expect(False, f"{what}: {path}: vobject reads the whole file: {error!r}")
+    return len(cards)
+
+
+def read_calendars(checks, path, what):
+    """The events of one file, read by icalendar (a file may hold several calendars) and by vobject."""
+    text = open(path, "rb").read().decode("utf-8")
+    try:
+        calendars = icalendar.Calendar.from_ical(text, multiple=True)
+        checks.expect(len(list(vobject.readComponents(text))) == len(calendars), f"{what}: {path}: vobject count")
+    except Exception as error:  # any parse failure loses the events
+        checks.expect(False, f"{what}: {path}: {error!r}")
+        return []
+    checks.expect(len(calendars) == text.count("BEGIN:VCALENDAR") == text.count("END:VCALENDAR"),
+                  f"{what}: {path}: calendars without their end")
+    return [event for c in calendars for event in expand_icalendar(c.to_ical().decode())]
+
+
+def check_series(checks, events, summary, want_master, want_moved, what):
+    """A series' occurrences as the readers expand them: the rule minus its exclusions, and the moved events."""
+    series = [e for e in events if str(e[2].get("SUMMARY", "")) == summary]
+    master, moved = all_occurrences(series)
+    checks.expect(master == want_master, f"{what}: {summary}: occurrences {master[:6]}")
+    checks.expect(sorted(moved) == sorted(want_moved), f"{what}: {summary}: moved occurrences {moved}")
+
+
+def convert_pim(checks, tools, psts, target, fmt, extra, expected, zone, series=()):
+    what = f"{' + '.join(os.path.basename(p) for p in psts)} {target}/{fmt} {' '.join(extra)}"
+    out = tempfile.mkdtemp(dir=tools.work, prefix="pim-")
+    result = tools.convert(psts, out, "--target", target, "--format", fmt, "--only", "contacts,calendar",
+                           "--timezone", zone, "--quiet", *extra)
+    report = result.stdout.decode("utf-8", "replace")
+    totals = pim_totals(report)
+    checks.expect(result.returncode in (0, 3), f"{what}: exit {result.returncode}: {result.stderr[-500:]}")
+    checks.expect(totals["processed"] == totals["contacts"] + totals["events"], f"{what}: totals disagree")
+    checks.expect(totals["processed"] + totals["skipped"] == expected,
+                  f"{what}: {totals['processed']} written + {totals['skipped']} skipped, {expected} in the store")
+    logs = glob.glob(os.path.join(glob.escape(out), "Detailed Log Report *.txt"))
+    checks.expect(len(logs) == 1, f"{what}: one log file beside the output, found {logs}")
+    files = [p for p in entries(out) if os.path.isfile(p) and p not in logs]
+    checks.expect(not any(os.path.islink(p) for p in entries(out)), f"{what}: a link in the output")
+    names = {p: os.path.basename(p) for p in files}
+
+    cards = sum(read_vcards(checks, p, target, what) for p, n in names.items()
+                if n.endswith(".vcf") or n.startswith("OUTLOOKEXPORTEDADR"))
+    checks.expect(cards == totals["contacts"], f"{what}: {cards} cards on disk, the report says {totals['contacts']}")
+
+    calendars = [p for p, n in names.items() if n.endswith(".ics") or n.startswith("OUTLOOKEXPORTEDCAL")]
+    events = [e for p in calendars for e in read_calendars(checks, p, what)]
+    checks.expect(len(events) >= totals["events"], f"{what}: {len(events)} events for {totals['events']} items")
+    if target in ("apple", "thunderbird") and totals["events"]:
+        shared = [p for p in calendars if names[p] == "Calendar.ics"]
+        checks.expect(len(shared) == 1 and len(calendars) == 1, f"{what}: one shared calendar, found {calendars}")
+        text = open(shared[0], "rb").read().decode("utf-8") if shared else ""
+        checks.expect(text.startswith("BEGIN:VCALENDAR\r\n") and text.endswith("\r\nEND:VCALENDAR\r\n") and
+                      text.count("BEGIN:VCALENDAR") == text.count("END:VCALENDAR") == 1,
+                      f"{what}: the shared calendar has one header and one end")
+    for summary, want_master, want_moved in series:
+        check_series(checks, events, summary, want_master, want_moved, what)
+
+    emls = [p for p, n in names.items() if n.endswith(".eml")]
+    mailboxes = [p for p, n in names.items() if n == "mbox" or n.endswith(".mbox") or n == "Calendar References"]
+    references = check_emls(checks, emls, what) + check_mboxes(checks, tools, mailboxes, what)
+    checks.expect(references == totals["references"],
+                  f"{what}: {references} reference mails on disk, the report says {totals['references']}")
+    shutil.rmtree(out)
+    print(f"ok {what}: {totals['contacts']} contacts, {totals['events']} appointments, {totals['references']} "
+          f"reference mails, {totals['skipped']} skipped", flush=True)
+
+
+def utc_keys(days, hour, minute=0):
+    return [key(dt.datetime.combine(d, dt.time(hour, minute), tzinfo=dt.timezone.utc)) for d in days]
+
+
+def part_pim(checks, tools, corpus):
+    la = ZoneInfo(CORPUS_ZONE)
+    tuesdays = [dt.date(2016, 8, 2) + dt.timedelta(weeks=w) for w in range(HORIZON_DAYS // 7 + 1)]
+    # The sample file's one series, every Tuesday at 08:00, three dates excluded and two of them moved.
+    known = {"recurring-distlist.pst": [(
+        "Test appointment",
+        [key(dt.datetime.combine(d, dt.time(8), tzinfo=la)) for d in tuesdays
+         if d not in (dt.date(2016, 8, 9), dt.date(2016, 8, 23), dt.date(2016, 8, 30))
+         and d < dt.date(2016, 8, 2) + dt.timedelta(days=HORIZON_DAYS)],
+        [key(dt.datetime(2016, 8, 23, 9, tzinfo=la)), key(dt.datetime(2016, 8, 30, 10, tzinfo=la))])]}
+    for pst in sorted(glob.glob(os.path.join(corpus, "*.pst"))):
+        if os.path.basename(pst) == "corrupt-header.pst":
+            continue
+        with open(pst[:-4] + ".json") as f:
+            expected = manifest_mail_count(json.load(f), lambda container_class: container_class in PIM_CLASSES)
+        if expected == 0:
+            continue
+        checks.expect(tools.mail_count(pst, ("contacts", "calendar")) == expected,
+                      f"{pst}: the contact and calendar folder counts disagree with the manifest")
+        for target, fmt, extra in PIM_RUNS:
+            convert_pim(checks, tools, [pst], target, fmt, extra, expected, CORPUS_ZONE,
+                        known.get(os.path.basename(pst), []))
+
+    # Two stores in one run: one shared calendar and contacts file, one reference mailbox or folder.
+    stores = [written_store(tools, "pim-unicode.pst", "fixture", "pim"),
+              written_store(tools, "pim-ansi.pst", "fixture", "pim", "--format", "ansi")]
+    expected = sum(tools.mail_count(p, ("contacts", "calendar")) for p in stores)
+    tuesdays = [dt.date(2024, 3, 5) + dt.timedelta(weeks=w) for w in range(6) if w != 1]
+    # Each store holds the series; both masters expand alike, and each brings its moved occurrence.
+    weekly = ("Weekly sync", utc_keys(tuesdays, 9), utc_keys([dt.date(2024, 3, 12)] * 2, 11))
+    for target, fmt, extra in PIM_RUNS:
+        convert_pim(checks, tools, stores, target, fmt, extra, expected, "UTC", [weekly])
+
+    # A generated store with many contacts and appointments, weekly series among them.
+    generated = written_store(tools, "pim-generated.pst", "generate", "--format", "unicode", "--folders", "1",
+                              "--messages", "2000", "--body-bytes", "1K", "--attachment-bytes", "1K", "--seed", "7")
+    expected = tools.mail_count(generated, ("contacts", "calendar"))
+    for target, fmt, extra in PIM_RUNS:
+        convert_pim(checks, tools, [generated], target, fmt, extra, expected, "UTC")
+
+    # A file-size limit the reference mailbox reaches first: the run ends with code 2, and the cards, events and
+    # mails written before stay whole.
+    out = tempfile.mkdtemp(dir=tools.work, prefix="pim-limit-")
+    limit = 64 * 1024
+    result = tools.convert([generated], out, "--only", "contacts,calendar", "--merge-contacts", "--merge-events",
+                           "--timezone", "UTC", "--quiet", limit=limit)
+    report = result.stdout.decode("utf-8", "replace")
+    checks.expect(result.returncode == 2 and FILE_FAILURE in report and RUN_FAILURE in report,
+                  f"pim size limit: exit {result.returncode}")
+    written = [p for p in entries(out) if os.path.isfile(p) and not os.path.basename(p).startswith("Detailed")]
+    checks.expect(all(os.path.getsize(p) <= limit for p in written), "pim size limit: a file passed the limit")
+    totals = pim_totals(report)
+    cards = sum(read_vcards(checks, p, "files", "pim size limit") for p in written if p.endswith(".vcf"))
+    checks.expect(cards == totals["contacts"] > 0, "pim size limit: cards and report disagree")
+    events = [e for p in written if p.endswith(".ics") for e in read_calendars(checks, p, "pim size limit")]
+    checks.expect(len(events) >= totals["events"] > 0, "pim size limit: events and report disagree")
+    mails = check_mboxes(checks, tools, [p for p in written if p.endswith(".mbox")], "pim size limit")
+    checks.expect(mails == totals["references"], "pim size limit: reference mails and report disagree")
+
+
 def interrupted_run(tools, store, out):
     """Runs a conversion with a terminal on stderr and presses Ctrl-C once the progress bar shows written items."""
     leader, follower = pty.openpty()
-    process = subprocess.Popen([tools.mailferry, "convert", store, "--out", out, "--format", "eml"],
+    process = subprocess.Popen([tools.mailferry, "convert", store, "--out", out, "--format", "eml", "--only", "mail"],
                                stdout=subprocess.PIPE, stderr=follower, stdin=subprocess.DEVNULL)
     os.close(follower)
     seen = b""
@@ -385,7 +576,7 @@ def interrupted_run(tools, store, out):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--part", required=True, choices=["corpus", "written", "failures"])
+    parser.add_argument("--part", required=True, choices=["corpus", "written", "failures", "pim"])
     parser.add_argument("--mailferry", required=True)
     parser.add_argument("--pstwrite", required=True)
     parser.add_argument("--corpus", required=True)
@@ -407,6 +598,8 @@ def main():
         part_corpus(checks, tools, args.corpus)
     elif args.part == "written":
         part_written(checks, tools)
+    elif args.part == "pim":
+        part_pim(checks, tools, args.corpus)
     else:
         part_failures(checks, tools, args.corpus)
     if checks.failures:

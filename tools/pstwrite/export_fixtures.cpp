@@ -2,10 +2,12 @@
 
 #include <stdexcept>
 
+#include "contact_props.h"
 #include "ltp_format.h"
 #include "ndb_bytes.h"
 #include "ndb_format.h"
 #include "pstcore/ndb/crypt.h"
+#include "store_calendar.h"
 #include "store_items.h"
 
 namespace pstwrite {
@@ -96,6 +98,81 @@ std::vector<std::byte> broken_index_store(format f, std::uint32_t messages) {
     store_u16(page, s.page_data + 2, static_cast<std::uint16_t>(load_le(page, s.page_data + 2, 2) ^ 0x0101));
     store_u32(page, s.page_data + (f == format::unicode ? 4 : 8), pstcore::compute_crc(page.first(s.page_data)));
     return bytes;
+}
+
+namespace {
+
+constexpr std::uint64_t ticks_per_minute = 600'000'000ull;
+
+calendar_item_fields meeting(std::u16string subject, std::uint64_t start, int minutes) {
+    calendar_item_fields c;
+    c.subject = std::move(subject);
+    c.location = u"Room 1";
+    c.start = start;
+    c.end = start + static_cast<std::uint64_t>(minutes) * ticks_per_minute;
+    c.busy_status = 2;
+    c.sender_name = u"Anna Lind";
+    c.sender_email = u"anna@example.com";
+    return c;
+}
+
+}  // namespace
+
+std::vector<std::byte> pim_store(format f, const std::u16string& name) {
+    store_builder store(f, crypt::permute);
+    store.set_name(name);
+    auto& contacts = store.ipm_subtree().add_folder(u"Contacts", "IPF.Contact");
+    for (const auto& [given, surname] : {std::pair<std::u16string, std::u16string>{u"Ann", u"Lee"},
+                                         {u"Bo", u"Chen"},
+                                         {u"Ann", u"Lee"},
+                                         {u"a/b:", u"c"}}) {
+        auto& c = contacts.add_message("IPM.Contact");
+        fill_contact(c, {given, surname, given + u"@example.com", u"Example Ltd", u"+1 555 0100"});
+    }
+    contacts.add_message("IPM.Contact").set_fault(ltp_fault::heap_bad_signature);
+    auto& friends = contacts.add_folder(u"Friends", "IPF.Contact");
+    fill_contact(friends.add_message("IPM.Contact"), {u"Cy", u"Diaz", u"cy@example.com", u"", u""});
+
+    auto& calendar = store.ipm_subtree().add_folder(u"Calendar", "IPF.Appointment");
+    calendar_item_fields plan = meeting(u"Plan", filetime(2024, 3, 5, 14, 0), 60);
+    plan.body = u"Agenda follows.";
+    plan.file_attachments = {u"agenda.txt"};
+    fill_calendar_item(calendar.add_message("IPM.Appointment"), plan);
+
+    calendar_item_fields weekly = meeting(u"Weekly sync", filetime(2024, 3, 5, 9, 0), 30);
+    recurrence_fields rule;
+    rule.frequency = 0x200B;
+    rule.pattern_type = 1;
+    rule.pattern_specific = {0x04};  // Tuesday
+    rule.first_date_time = 8640;
+    rule.start_date = local_minutes(2024, 3, 5);
+    rule.start_offset = 9 * 60;
+    rule.end_offset = 9 * 60 + 30;
+    rule.end_type = 0x2022;
+    rule.occurrence_count = 6;
+    rule.end_date = local_minutes(2024, 4, 9);
+    const std::uint32_t moved_day = local_minutes(2024, 3, 12);
+    rule.deleted = {moved_day};
+    rule.modified = {moved_day};
+    recurrence_exception_fields moved;
+    moved.start = local_minutes(2024, 3, 12, 11);
+    moved.end = moved.start + 30;
+    moved.original_start = moved_day + rule.start_offset;
+    rule.exceptions = {moved};
+    weekly.recurrence = recurrence_blob(rule);
+    weekly.exceptions = {
+        {filetime(2024, 3, 12, 11, 0), filetime(2024, 3, 12, 11, 30), filetime(2024, 3, 12, 9, 0), u""}};
+    fill_calendar_item(calendar.add_message("IPM.Appointment"), weekly);
+
+    fill_calendar_item(calendar.add_message("IPM.Appointment"), meeting(u"Quiet", filetime(2024, 3, 6, 8, 0), 15));
+    auto& damaged = calendar.add_message("IPM.Appointment");
+    fill_calendar_item(damaged, meeting(u"Damaged", filetime(2024, 3, 7, 8, 0), 15));
+    damaged.set_fault(ltp_fault::heap_bad_signature);
+    calendar_item_fields garbled = meeting(u"Garbled", filetime(2024, 3, 8, 8, 0), 15);
+    garbled.recurrence = bytes{std::byte{0x04}, std::byte{0x30}, std::byte{0x04}, std::byte{0x30},
+                               std::byte{0x0B}, std::byte{0x20}, std::byte{0x01}};
+    fill_calendar_item(calendar.add_message("IPM.Appointment"), garbled);
+    return store.write_to_memory();
 }
 
 }  // namespace pstwrite

@@ -37,6 +37,13 @@ std::vector<std::byte> hostile_names_store(format f);
 // with subjects that repeat: the converter's layouts at depth.
 std::vector<std::byte> nested_store(format f, std::uint32_t messages);
 
+// Contacts and appointments for the contact and calendar exporters, under a top folder called `name`: "Contacts"
+// (names that repeat, one with "/" and ":", a damaged contact) with a sub-folder "Friends"; "Calendar" with "Plan"
+// (a body and a file attachment: it needs a reference mail), "Weekly sync" (every Tuesday from 2024-03-05 09:00
+// UTC, six times, the second moved to 11:00), "Quiet" (nothing to refer to), a damaged appointment and "Garbled"
+// (a recurrence blob of garbage). Times are UTC.
+std::vector<std::byte> pim_store(format f, const std::u16string& name);
+
 // A store of `messages` mails in one folder whose last node B-tree leaf page (holding only mail nodes) has a
 // wrong signature: the folders read, the last mails do not.
 std::vector<std::byte> broken_index_store(format f, std::uint32_t messages);

@@ -6,7 +6,7 @@
 //   pstwrite demo OUT.pst
 //   pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst
 //   pstwrite calendar OUT.pst      (prints the store's manifest)
-//   pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst
+//   pstwrite fixture hostile-names|nested|broken-index|pim [--format unicode|ansi] OUT.pst
 //
 // Sizes take an optional K, M or G suffix (powers of 1024). Exit status: 0 done, 1 failed, 2 bad command line.
 
@@ -47,7 +47,7 @@ void print_usage() {
         "       pstwrite demo OUT.pst\n"
         "       pstwrite mail-samples [--format unicode|ansi] [--crypt none|permute|cyclic] OUT.pst\n"
         "       pstwrite calendar OUT.pst\n"
-        "       pstwrite fixture hostile-names|nested|broken-index [--format unicode|ansi] OUT.pst\n"
+        "       pstwrite fixture hostile-names|nested|broken-index|pim [--format unicode|ansi] OUT.pst\n"
         "sizes take an optional K, M or G suffix; faults:",
         stderr);
     for (auto name : pstwrite::fault_names()) std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
@@ -201,6 +201,8 @@ int run_fixture(const std::vector<std::string_view>& args) {
         write_file(std::string(positional[1]), pstwrite::hostile_names_store(f));
     else if (positional[0] == "nested")
         write_file(std::string(positional[1]), pstwrite::nested_store(f, 300));
+    else if (positional[0] == "pim")
+        write_file(std::string(positional[1]), pstwrite::pim_store(f, u"PIM"));
     else if (positional[0] == "broken-index")
         write_file(std::string(positional[1]), pstwrite::broken_index_store(f, 300));
     else
