@@ -251,11 +251,6 @@ TEST(VCardWriter, LongValuesAreWrittenWhole) {
     EXPECT_NE(archive.find("\r\nX-child;charset=UTF-8:Lou" + tail + "\r\n"), std::string::npos);
 }
 
-TEST(VCardWriter, CategoriesAreSeparatedByPlainCommas) {
-    const std::string card = Card([](auto& m) { pstwrite::set_keywords(m, {u"Work", u"Personal"}); });
-    EXPECT_NE(card.find("\r\ncategories;charset=UTF-8:Work,\r\n Personal\r\n"), std::string::npos) << card;
-}
-
 TEST(VCardWriter, FoldsOnlyBetweenCharacters) {
     // 'a' and 24 three-byte characters fill 73 bytes; the 25th would straddle the 75th, so it starts the fold.
     std::u16string keyword = u"a";

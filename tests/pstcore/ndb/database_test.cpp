@@ -185,14 +185,5 @@ TEST(Source, RefusesWhatIsNotARegularFile) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(Lifetime, TwoOpensAreIndependent) {
-    auto img = small_file(false);
-    auto a = open_database(img.raw());
-    auto b = open_database(img.raw());
-    EXPECT_NE(a.get(), b.get());
-    a.reset();
-    EXPECT_EQ(b->lookup_node(0x21).size(), 100u);
-}
-
 }  // namespace
 }  // namespace pstcore

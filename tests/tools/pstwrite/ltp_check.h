@@ -26,12 +26,6 @@ inline constexpr auto text_bytes = &mftest::ascii;
 inline constexpr auto u16_bytes = &mftest::utf16;
 using mftest::slow_crc;
 
-inline const pstwrite::node_place* find_sub(const pstwrite::node_place& n, std::uint32_t nid) {
-    for (const auto& s : n.subnodes)
-        if (s.nid == nid) return &s;
-    return nullptr;
-}
-
 // A heap over its pages (one page per block).
 struct heap {
     std::vector<bytes> pages;
@@ -133,17 +127,6 @@ inline tc_info read_tcinfo(const heap& h) {
     return info;
 }
 
-}  // namespace ltpcheck
-
-namespace ltpcheck {
-// A heap from node data as the writer hands it to the node layer: page i is block i.
-inline heap heap_of(const std::vector<std::byte>& data, pstwrite::format f) {
-    heap h;
-    const std::size_t block = pstwrite::max_block_data(f);
-    for (std::size_t at = 0; at < data.size(); at += block)
-        h.pages.emplace_back(data.begin() + at, data.begin() + std::min(data.size(), at + block));
-    return h;
-}
 }  // namespace ltpcheck
 
 namespace ltpcheck {

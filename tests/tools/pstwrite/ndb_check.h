@@ -1,13 +1,12 @@
 #pragma once
 // ndb_check.h: test-side helpers that look at written bytes independently of the writer: a bit-by-bit CRC,
-// the signature formula, little-endian reads, and the decoding of a stored data block.
+// the signature formula, little-endian reads.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "pstcore/ndb/crypt.h"
 #include "pstwrite/ndb_writer.h"
 #include "support/test_helpers.h"
 
@@ -38,29 +37,6 @@ inline std::size_t max_data(pstwrite::format f) {
 // The stored bytes of a block (without padding and trailer), as the writer reported it.
 inline std::span<const std::byte> stored(std::span<const std::byte> file, const pstwrite::block_place& b) {
     return file.subspan(b.ib, b.cb);
-}
-
-// The plain bytes of an external block, decoded with the file's encoding.
-inline std::vector<std::byte> plain(std::span<const std::byte> file, const pstwrite::block_place& b,
-                                    pstwrite::crypt c) {
-    auto s = stored(file, b);
-    std::vector<std::byte> out(s.begin(), s.end());
-    if (c == pstwrite::crypt::permute)
-        pstcore::permute_decode(out);
-    else if (c == pstwrite::crypt::cyclic)
-        pstcore::cyclic_crypt(out, static_cast<std::uint32_t>(b.bid));
-    return out;
-}
-
-// A node's whole data stream, joined from the data blocks the layout lists.
-inline std::vector<std::byte> node_data(std::span<const std::byte> file, const pstwrite::layout& l,
-                                        const pstwrite::node_place& n) {
-    std::vector<std::byte> out;
-    for (std::uint64_t bid : n.data_blocks) {
-        auto p = plain(file, *l.find_block(bid), l.enc);
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
 }
 
 inline std::vector<std::byte> pattern(std::size_t size, unsigned seed) {

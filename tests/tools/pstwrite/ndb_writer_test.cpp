@@ -18,7 +18,6 @@ namespace {
 using pstwrite::crypt;
 using pstwrite::format;
 using namespace ndbcheck;
-using mftest::hex_bytes;
 
 const std::vector<std::byte> none;
 
@@ -109,20 +108,9 @@ TEST_P(header_test, EveryPageHasItsTrailerAndEntryShape) {
         EXPECT_EQ(le(page, meta + 1, 1), max);
         EXPECT_EQ(le(page, meta + 2, 1), size);
     }
-    // The NBT leaf holds the three nodes sorted, with their data roots and parents.
-    const auto leaf = b.subspan(w.where.nbt_root.ib, 512);
-    const unsigned e = u ? 32 : 16, id = id_size(f);
-    ASSERT_EQ(le(leaf, meta, 1), 3u);
-    EXPECT_EQ(le(leaf, 0, id), 0x21u);
-    EXPECT_EQ(le(leaf, e, id), 0x122u);
-    EXPECT_EQ(le(leaf, e + 3 * id, 4), 0x122u);
-    EXPECT_EQ(le(leaf, 2 * e, id), 0x200024u);
-    EXPECT_EQ(le(leaf, 2 * e + id, id), w.where.find_node(0x200024)->bid_data);
-    EXPECT_EQ(le(leaf, 2 * e + 2 * id, id), w.where.find_node(0x200024)->bid_sub);
-    EXPECT_EQ(le(leaf, 2 * e + 3 * id, 4), 0x8082u);
 }
 
-TEST_P(header_test, EveryBlockHasItsTrailerAndTheBbtListsIt) {
+TEST_P(header_test, EveryBlockHasItsTrailer) {
     const auto [f, c] = GetParam();
     const written w = write_sample(f, c);
     std::span<const std::byte> b = w.bytes;
@@ -140,15 +128,6 @@ TEST_P(header_test, EveryBlockHasItsTrailerAndTheBbtListsIt) {
         EXPECT_EQ(le(trailer, u ? 4 : 8, 4), slow_crc(stored(b, blk)));
         EXPECT_EQ(le(trailer, u ? 8 : 4, id), blk.bid);
     }
-    // BBT leaf entries: bid, ib, cb, cRef 2.
-    const auto& first = w.where.blocks.front();
-    const auto* leaf = &w.where.pages.front();
-    ASSERT_EQ(leaf->which, pstwrite::tree::bbt);
-    const auto page = b.subspan(leaf->ib, 512);
-    EXPECT_EQ(le(page, 0, id), first.bid);
-    EXPECT_EQ(le(page, id, id), first.ib);
-    EXPECT_EQ(le(page, 2 * id, 2), first.cb);
-    EXPECT_EQ(le(page, 2 * id + 2, 2), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(all, header_test,
@@ -163,124 +142,6 @@ TEST(ndb_writer, PermutationStoresTheTableValue) {
     const auto* blk = w.where().find_block(w.where().find_node(0x21)->bid_data);
     ASSERT_NE(blk, nullptr);
     EXPECT_EQ(bytes[blk->ib], std::byte{0x00});
-}
-
-// Data trees: (size, blocks, cb of the last block, tree blocks).
-struct tree_case {
-    format f;
-    std::size_t size;
-    std::size_t blocks;
-    std::size_t last_cb;
-    std::size_t tree_blocks;
-};
-
-class data_tree_test : public ::testing::TestWithParam<tree_case> {};
-
-TEST_P(data_tree_test, SplitsIntoFullBlocksUnderAnXblock) {
-    const tree_case tc = GetParam();
-    pstwrite::ndb_writer w(tc.f, crypt::none);
-    const auto data = pattern(tc.size, 7);
-    w.add_node(0x21, 0, data);
-    const auto bytes = w.finish_to_memory();
-    const auto& l = w.where();
-    const auto& n = *l.find_node(0x21);
-    ASSERT_EQ(n.data_blocks.size(), tc.blocks);
-    ASSERT_EQ(n.tree_blocks.size(), tc.tree_blocks);
-    for (std::size_t i = 0; i + 1 < n.data_blocks.size(); ++i)
-        EXPECT_EQ(l.find_block(n.data_blocks[i])->cb, max_data(tc.f));
-    EXPECT_EQ(l.find_block(n.data_blocks.back())->cb, tc.last_cb);
-    EXPECT_EQ(node_data(bytes, l, n), data);
-    if (tc.tree_blocks == 0) {
-        EXPECT_EQ(n.bid_data, n.data_blocks[0]);
-        EXPECT_EQ(n.bid_data & 2, 0u);
-        return;
-    }
-    // XBLOCK: btype 1, cLevel 1, cEnt, lcbTotal, child bids.
-    const unsigned id = id_size(tc.f);
-    const auto* x = l.find_block(n.bid_data);
-    ASSERT_EQ(n.bid_data, n.tree_blocks[0]);
-    EXPECT_EQ(n.bid_data & 2, 2u);
-    const auto xb = stored(bytes, *x);
-    EXPECT_EQ(le(xb, 0, 1), 1u);
-    EXPECT_EQ(le(xb, 1, 1), 1u);
-    EXPECT_EQ(le(xb, 2, 2), tc.blocks);
-    EXPECT_EQ(le(xb, 4, 4), tc.size);
-    EXPECT_EQ(x->cb, 8 + tc.blocks * id);
-    for (std::size_t i = 0; i < tc.blocks; ++i) EXPECT_EQ(le(xb, 8 + i * id, id), n.data_blocks[i]);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    sizes, data_tree_test,
-    ::testing::Values(tree_case{format::unicode, 0, 1, 0, 0}, tree_case{format::unicode, 1, 1, 1, 0},
-                      tree_case{format::unicode, 8176, 1, 8176, 0}, tree_case{format::unicode, 8177, 2, 1, 1},
-                      tree_case{format::ansi, 8180, 1, 8180, 0}, tree_case{format::ansi, 8181, 2, 1, 1},
-                      tree_case{format::ansi, 5 * 8180 + 3, 6, 3, 1}));
-
-// Unicode: one byte past a full XBLOCK (1021 x 8176) needs an XXBLOCK over two XBLOCKs.
-TEST(ndb_writer, OneBytePastAFullXblockMakesAnXxblock) {
-    pstwrite::ndb_writer w(format::unicode, crypt::none);
-    w.add_node(0x21, 0, pattern(8347697, 9));
-    const auto bytes = w.finish_to_memory();
-    const auto& l = w.where();
-    const auto& n = *l.find_node(0x21);
-    ASSERT_EQ(n.tree_blocks.size(), 3u);
-    // btype, cLevel, cEnt, lcbTotal, then the child ids.
-    const auto head = [&](std::size_t i) {
-        const auto s = stored(bytes, *l.find_block(n.tree_blocks[i]));
-        return std::vector<std::byte>(s.begin(), s.begin() + 8);
-    };
-    EXPECT_EQ(head(0), hex_bytes("01 02 0200 31607f00"));
-    EXPECT_EQ(head(1), hex_bytes("01 01 fd03 30607f00"));
-    EXPECT_EQ(head(2), hex_bytes("01 01 0100 01000000"));
-    const auto xx = stored(bytes, *l.find_block(n.tree_blocks[0]));
-    EXPECT_EQ(le(xx, 8, 8), n.tree_blocks[1]);
-    EXPECT_EQ(le(xx, 16, 8), n.tree_blocks[2]);
-    EXPECT_EQ(node_data(bytes, l, n), pattern(8347697, 9));
-}
-
-// Unicode: 341 subnodes need two SLBLOCKs (340 + 1) under an SIBLOCK keyed by each leaf's first nid.
-TEST(ndb_writer, ManySubnodesGoThroughAnSiblock) {
-    pstwrite::ndb_writer w(format::unicode, crypt::none);
-    std::vector<pstwrite::subnode> subs;
-    for (std::uint32_t i = 341; i > 0; --i)  // given backwards: the writer sorts
-        subs.emplace_back((i << 5) | 0x1F, pattern(i % 5, i));
-    w.add_node(0x200024, 0x8082, pattern(10, 1), subs);
-    const auto bytes = w.finish_to_memory();
-    const auto& l = w.where();
-    const auto& n = *l.find_node(0x200024);
-    ASSERT_EQ(n.subnode_blocks.size(), 3u);
-    EXPECT_EQ(n.bid_sub, n.subnode_blocks[0]);
-    const auto si = stored(bytes, *l.find_block(n.subnode_blocks[0]));
-    EXPECT_EQ(std::vector<std::byte>(si.begin(), si.begin() + 8), hex_bytes("02 01 0200 00000000"));
-    EXPECT_EQ(le(si, 8, 8), (1u << 5) | 0x1F);
-    EXPECT_EQ(le(si, 16, 8), n.subnode_blocks[1]);
-    EXPECT_EQ(le(si, 24, 8), (341u << 5) | 0x1F);
-    EXPECT_EQ(le(si, 32, 8), n.subnode_blocks[2]);
-    const auto sl = stored(bytes, *l.find_block(n.subnode_blocks[1]));
-    ASSERT_EQ(std::vector<std::byte>(sl.begin(), sl.begin() + 4), hex_bytes("02 00 5401"));
-    for (std::size_t i = 0; i < 340; ++i) {
-        EXPECT_EQ(le(sl, 8 + i * 24, 8), ((i + 1) << 5) | 0x1F);
-        EXPECT_EQ(le(sl, 8 + i * 24 + 8, 8), n.subnodes[i].bid_data);
-        EXPECT_EQ(le(sl, 8 + i * 24 + 16, 8), 0u);
-    }
-    EXPECT_EQ(le(stored(bytes, *l.find_block(n.subnode_blocks[2])), 2, 2), 1u);
-}
-
-// ANSI SLBLOCK entries are three 4-byte ids after a 4-byte header; a nested subnode has its own tree.
-TEST(ndb_writer, AnsiSubnodeLeafAndNesting) {
-    pstwrite::ndb_writer w(format::ansi, crypt::none);
-    w.add_node(0x200024, 0x8082, pattern(10, 1), {{0x8025, pattern(20, 2), {{0x803F, pattern(30, 3)}}}});
-    const auto bytes = w.finish_to_memory();
-    const auto& l = w.where();
-    const auto& n = *l.find_node(0x200024);
-    const auto sl = stored(bytes, *l.find_block(n.bid_sub));
-    ASSERT_EQ(sl.size(), 4u + 12u);
-    EXPECT_EQ(le(sl, 2, 2), 1u);
-    EXPECT_EQ(le(sl, 4, 4), 0x8025u);
-    EXPECT_EQ(le(sl, 8, 4), n.subnodes[0].bid_data);
-    EXPECT_EQ(le(sl, 12, 4), n.subnodes[0].bid_sub);
-    const auto inner = stored(bytes, *l.find_block(n.subnodes[0].bid_sub));
-    EXPECT_EQ(le(inner, 4, 4), 0x803Fu);
 }
 
 TEST(ndb_writer, AllocationMapsMarkEveryBlockAndPage) {

@@ -254,25 +254,6 @@ TEST(StoreBuilder, OleAndByReferenceAttachments) {
     EXPECT_FALSE(b.props.contains(0x3701));
 }
 
-TEST(StoreBuilder, ManyMessagesMakeAMultiPageContentsTable) {
-    pstwrite::store_builder store(format::unicode, crypt::none);
-    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    std::vector<std::uint32_t> nids;
-    for (int i = 0; i < 600; ++i) {
-        auto& m = inbox.add_message();
-        m.set_subject(u"Message number " + std::u16string(40, u'x'));
-        nids.push_back(m.nid());
-        if (i % 100 == 99) store.flush();
-    }
-    auto db = pstcore::open_database(store.write_to_memory());
-    auto table = db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0E);
-    EXPECT_GT(table.get_page_count(), 1u);
-    const auto rows = rows_of(table);
-    ASSERT_EQ(rows.size(), 600u);
-    EXPECT_TRUE(rows.contains(nids.front()) && rows.contains(nids.back()));
-    EXPECT_EQ(ltpcheck::read_bth(heap_of(table), ltpcheck::read_tcinfo(heap_of(table)).hid_row_index).levels, 1u);
-}
-
 TEST(StoreBuilder, AssociatedMessagesHaveTheirOwnTable) {
     pstwrite::store_builder store(format::unicode, crypt::permute);
     auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
@@ -289,57 +270,6 @@ TEST(StoreBuilder, AssociatedMessagesHaveTheirOwnTable) {
     object folder(db->lookup_node(inbox.nid()));
     EXPECT_EQ(folder.i32(0x3602), 1u);
     EXPECT_EQ(folder.i32(0x3617), 1u);
-}
-
-TEST(StoreBuilder, FaultsLandWhereTheyAreAskedFor) {
-    pstwrite::store_builder store(format::ansi, crypt::none);
-    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    inbox.set_fault(pstwrite::ltp_fault::table_row_size_zero);
-    auto& past = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_page_map_past_end);
-    auto& count = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_page_map_bad_count);
-    auto& sig = inbox.add_message().set_fault(pstwrite::ltp_fault::heap_bad_signature);
-    auto& rows = inbox.add_message().add_recipient({u"A", u"a@example.com"});
-    rows.set_fault(pstwrite::ltp_fault::table_row_size_zero);
-    auto& good = inbox.add_message();
-    auto db = pstcore::open_database(store.write_to_memory());
-
-    const auto contents = heap_of(db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0E));
-    const auto info = ltpcheck::read_tcinfo(contents);
-    EXPECT_EQ((std::vector<int>{info.rgib[0], info.rgib[1], info.rgib[2], info.rgib[3]}),
-              (std::vector<int>{0, 0, 0, 0}));
-    EXPECT_NE(info.hnid_rows, 0u);  // the rows are there; only their size is wrong
-
-    const auto page = [&](std::uint32_t nid) { return heap_of(db->lookup_node(nid)).pages.at(0); };
-    EXPECT_GT(ltpcheck::le(page(past.nid()), 0, 2), page(past.nid()).size());
-    const auto c = page(count.nid());
-    EXPECT_EQ(ltpcheck::le(c, ltpcheck::le(c, 0, 2), 2), 2047u);
-    EXPECT_NE(page(sig.nid()).at(2), std::byte{0xEC});
-    EXPECT_EQ(page(good.nid()).at(2), std::byte{0xEC});
-    const auto recipients = ltpcheck::read_tcinfo(heap_of(db->lookup_node(rows.nid()).lookup(0x692)));
-    EXPECT_EQ(recipients.rgib[3], 0);
-}
-
-TEST(StoreBuilder, HandMadeNodesAndSubnodesSitBesideTheStore) {
-    pstwrite::store_builder store(format::ansi, crypt::permute);
-    pstwrite::heap_builder bare(format::ansi, 0x6C);  // an unusual client signature, on purpose
-    for (int page = 0; page < 12; ++page) {
-        if (page > 0) bare.next_page();
-        bare.allocate(ltpcheck::text_bytes("page"));
-    }
-    store.add_node(0x10001, 0, {bare.build(), {}});
-    pstwrite::tc_options wide;
-    wide.row_index_width = 4;  // 32-bit row numbers in an ANSI file
-    pstwrite::tc_builder table(format::ansi, pstwrite::layout_columns({0x0E080003}), wide);
-    table.add_row(42, {{0x0E080003, prop::i32(9)}});
-    auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
-    const auto content = table.build(store.nids());
-    msg.add_raw_subnode({0x7001F, content.data, content.subnodes});
-    auto db = pstcore::open_database(store.write_to_memory());
-    const auto h = heap_of(db->lookup_node(0x10001));
-    EXPECT_EQ(h.pages.size(), 12u);
-    EXPECT_EQ(h.item(0xB0020), ltpcheck::text_bytes("page"));
-    const auto rows = rows_of(db->lookup_node(msg.nid()).lookup(0x7001F));
-    EXPECT_EQ(rows.at(42).at(0x0E080003), ltpcheck::hex("09000000"));
 }
 
 TEST(StoreBuilder, StreamedAttachmentNeverPassesThroughTheBuilder) {
