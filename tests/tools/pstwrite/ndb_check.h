@@ -1,6 +1,6 @@
 #pragma once
-// ndb_check.h: test-side helpers that look at written bytes independently of the writer: a bit-by-bit CRC,
-// the signature formula, little-endian reads.
+// ndb_check.h: test-side helpers for the writer's tests: a bit-by-bit CRC, little-endian reads, the block sizes
+// of each format and reproducible data.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,11 +14,6 @@ namespace ndbcheck {
 
 using mftest::slow_crc;
 
-inline std::uint16_t signature(std::uint64_t bid, std::uint64_t ib) {
-    const auto v = static_cast<std::uint32_t>(bid ^ ib);
-    return static_cast<std::uint16_t>((v >> 16) ^ (v & 0xFFFF));
-}
-
 inline constexpr auto le = &mftest::get_le;
 
 inline bool unicode(pstwrite::format f) {
@@ -27,16 +22,8 @@ inline bool unicode(pstwrite::format f) {
 inline unsigned id_size(pstwrite::format f) {
     return unicode(f) ? 8 : 4;
 }
-inline unsigned trailer_size(pstwrite::format f) {
-    return unicode(f) ? 16 : 12;
-}
 inline std::size_t max_data(pstwrite::format f) {
     return unicode(f) ? 8176 : 8180;
-}
-
-// The stored bytes of a block (without padding and trailer), as the writer reported it.
-inline std::span<const std::byte> stored(std::span<const std::byte> file, const pstwrite::block_place& b) {
-    return file.subspan(b.ib, b.cb);
 }
 
 inline std::vector<std::byte> pattern(std::size_t size, unsigned seed) {

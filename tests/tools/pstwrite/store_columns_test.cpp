@@ -2,16 +2,18 @@
 // so a wrong tag, offset, width or bit cannot hide in both the writer and a reader written against it.
 #include <gtest/gtest.h>
 
-#include "ltp_check.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/node.h"
+#include "pstcore/tables/property_bag.h"
+#include "pstcore/tables/table.h"
 #include "pstwrite/ltp_namemap.h"
 #include "pstwrite/store_columns.h"
 #include "support/corpus.h"
+#include "support/test_helpers.h"
 
 namespace {
 
-using ltpcheck::heap_of;
+constexpr auto le = &mftest::get_le;
 
 TEST(StoreColumns, TemplatesMatchAnOutlookStore) {
     MF_REQUIRE_CORPUS();
@@ -25,17 +27,15 @@ TEST(StoreColumns, TemplatesMatchAnOutlookStore) {
         {0x62B, pstwrite::table_kind::receive_folder}};
     for (const auto& [nid, kind] : templates) {
         SCOPED_TRACE(nid);
-        auto real = ltpcheck::read_tcinfo(heap_of(db->lookup_node(nid))).columns;
-        auto ours = pstwrite::column_set(kind, pstwrite::format::unicode);
-        std::sort(real.begin(), real.end(), [](auto& a, auto& b) { return a.tag < b.tag; });
-        std::sort(ours.begin(), ours.end(), [](auto& a, auto& b) { return a.tag < b.tag; });
-        ASSERT_EQ(real.size(), ours.size());
-        for (std::size_t i = 0; i < ours.size(); ++i) {
-            EXPECT_EQ(real[i].tag, ours[i].tag);
-            EXPECT_EQ(real[i].ib, ours[i].ib);
-            EXPECT_EQ(real[i].cb, ours[i].cb);
-            EXPECT_EQ(real[i].ibit, ours[i].ibit);
-        }
+        std::vector<std::tuple<std::uint32_t, unsigned, unsigned, unsigned>> real, ours;
+        const auto table = pstcore::open_table(db->lookup_node(nid));
+        for (const auto& c : table.get_columns())
+            real.emplace_back(std::uint32_t{c.id} << 16 | c.type, c.offset, c.size, c.bit_offset);
+        for (const auto& c : pstwrite::column_set(kind, pstwrite::format::unicode))
+            ours.emplace_back(c.tag, c.ib, c.cb, c.ibit);
+        std::sort(real.begin(), real.end());
+        std::sort(ours.begin(), ours.end());
+        EXPECT_EQ(real, ours);
     }
 }
 
@@ -46,37 +46,27 @@ TEST(StoreColumns, NameHashesLandInOutlooksBuckets) {
     const auto path = mftest::corpus_dir() / "empty-store.pst";
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no empty-store.pst";
     auto db = pstcore::open_database(path.string());
-    const auto node = db->lookup_node(0x61);
-    const auto h = heap_of(node);
-    const auto props = ltpcheck::read_pc(h);
-    auto value = [&](std::uint16_t id) {
-        const auto hnid = props.at(id).hnid;
-        if ((hnid & 0x1F) == 0) return h.item(hnid);
-        auto sub = node.lookup(hnid);
-        ltpcheck::bytes b(sub.size());
-        sub.read(b, 0);
-        return b;
-    };
-    const std::uint32_t buckets = props.at(0x0001).hnid;
-    const auto entries = value(0x0003), strings = value(0x0004);
+    const pstcore::property_bag map(db->lookup_node(0x61));
+    const std::uint32_t buckets = map.get_value_4(0x0001);
+    const auto entries = map.get_value_variable(0x0003), strings = map.get_value_variable(0x0004);
     std::size_t strings_checked = 0;
     for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
-        const auto id = static_cast<std::uint32_t>(ltpcheck::le(entries, at, 4));
-        const auto word = static_cast<std::uint32_t>(ltpcheck::le(entries, at + 4, 2));
+        const auto id = static_cast<std::uint32_t>(le(entries, at, 4));
+        const auto word = static_cast<std::uint32_t>(le(entries, at + 4, 2));
         pstwrite::named_property name{pstwrite::PS_MAPI, id};
         if (word & 1) {
-            const auto length = ltpcheck::le(strings, id, 4);
+            const auto length = le(strings, id, 4);
             std::u16string text;
             for (std::size_t k = 0; k < length; k += 2)
-                text.push_back(static_cast<char16_t>(ltpcheck::le(strings, id + 4 + k, 2)));
+                text.push_back(static_cast<char16_t>(le(strings, id + 4 + k, 2)));
             name.name = text;
             ++strings_checked;
         }
         const std::uint32_t hash = pstwrite::name_map_builder::hash_of(name);
-        const auto bucket = value(static_cast<std::uint16_t>(0x1000 + (hash ^ word) % buckets));
+        const auto bucket = map.get_value_variable(static_cast<std::uint16_t>(0x1000 + (hash ^ word) % buckets));
         bool found = false;
         for (std::size_t b = 0; b + 8 <= bucket.size(); b += 8)
-            found |= ltpcheck::le(bucket, b, 4) == hash && ltpcheck::le(bucket, b + 4, 2) == word;
+            found |= le(bucket, b, 4) == hash && le(bucket, b + 4, 2) == word;
         EXPECT_TRUE(found) << "entry " << at / 8;
     }
     EXPECT_GT(strings_checked, 0u);

@@ -10,16 +10,18 @@
 
 #include <unistd.h>
 
-#include "ltp_check.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/node.h"
+#include "pstcore/tables/property_bag.h"
+#include "pstcore/tables/table.h"
 #include "pstwrite/demo.h"
 #include "pstwrite/generate.h"
 #include "pstwrite/store_items.h"
+#include "support/test_helpers.h"
 
 namespace {
 
-using ltpcheck::bytes;
+using bytes = std::vector<std::byte>;
 using pstwrite::format;
 
 // A temporary file name no other test process uses at the same time (ctest runs tests in parallel).
@@ -35,21 +37,12 @@ bytes slurp(const std::filesystem::path& p) {
     return b;
 }
 
-using ltpcheck::heap_of;
-
-// Row ids of a table node, through its row index.
+// Row ids of a table node.
 std::vector<std::uint32_t> row_ids(const pstcore::node& n) {
-    const auto h = heap_of(n);
+    const auto table = pstcore::open_table(n);
     std::vector<std::uint32_t> ids;
-    for (const auto& [id, rec] : ltpcheck::read_bth(h, ltpcheck::read_tcinfo(h).hid_row_index).records)
-        ids.push_back(static_cast<std::uint32_t>(id));
+    for (std::uint32_t r = 0; r < table.size(); ++r) ids.push_back(table.get_row_id(r));
     return ids;
-}
-
-bytes pc_string(const pstcore::node& n, std::uint16_t id) {
-    const auto h = heap_of(n);
-    const auto r = ltpcheck::read_pc(h).at(id);
-    return r.hnid == 0 ? bytes{} : h.item(r.hnid);
 }
 
 struct walk_result {
@@ -62,7 +55,9 @@ walk_result walk_store(pstcore::db_context& db) {
     // A message, its subnodes and theirs, each read whole; the message's properties parse.
     std::function<void(const pstcore::node&, int)> read_tree = [&](const pstcore::node& n, int depth) {
         mftest::read_all(n);
-        if (depth == 0) ltpcheck::read_pc(heap_of(n));
+        if (depth == 0) {
+            EXPECT_FALSE(pstcore::property_bag(n).get_prop_list().empty());
+        }
         if (depth == 2) return;
         for (const auto& s : n.subnodes()) {
             ++w.subnodes;
@@ -144,18 +139,19 @@ TEST(StoreDemo, FriendlyFoldersOpenAndRead) {
     EXPECT_EQ(w.folders, 7u);  // subtree, Deleted Items, Inbox, Projects, Sent Items, Contacts, Calendar
     EXPECT_EQ(w.messages, 6u + 4 + 3);
     std::vector<bytes> names;
-    for (auto nid : row_ids(db->lookup_node(0x802D))) names.push_back(pc_string(db->lookup_node(nid), 0x3001));
-    EXPECT_NE(std::find(names.begin(), names.end(), ltpcheck::u16_bytes(u"Inbox")), names.end());
-    EXPECT_NE(std::find(names.begin(), names.end(), ltpcheck::u16_bytes(u"Calendar")), names.end());
+    for (auto nid : row_ids(db->lookup_node(0x802D)))
+        names.push_back(pstcore::property_bag(db->lookup_node(nid)).get_value_variable(0x3001));
+    EXPECT_NE(std::find(names.begin(), names.end(), mftest::utf16(u"Inbox")), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), mftest::utf16(u"Calendar")), names.end());
 }
 
 TEST(StoreItems, WeeklyRecurrenceBlob) {
     // Monday 2024-03-04 09:00-10:00, every week, no end. StartDate 0x0D441800 = 222566400 minutes since 1601.
     const auto blob =
         pstwrite::weekly_recurrence(pstwrite::filetime(2024, 3, 4, 9), pstwrite::filetime(2024, 3, 4, 10));
-    EXPECT_EQ(blob, ltpcheck::hex("0430 0430 0B20 0100 0000 C0210000 01000000 00000000 02000000"
-                                  "23200000 0A000000 00000000 00000000 00000000 0018440D DF80E95A"
-                                  "06300000 09300000 1C020000 58020000 0000 00000000 00000000"));
+    EXPECT_EQ(blob, mftest::hex_bytes("0430 0430 0B20 0100 0000 C0210000 01000000 00000000 02000000"
+                                      "23200000 0A000000 00000000 00000000 00000000 0018440D DF80E95A"
+                                      "06300000 09300000 1C020000 58020000 0000 00000000 00000000"));
 }
 
 TEST(StoreItems, FiletimeOfKnownDates) {

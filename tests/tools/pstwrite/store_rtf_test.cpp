@@ -1,66 +1,20 @@
-// Compressed RTF: the two published LZFu examples byte for byte, and longer texts through a small independent
-// decoder written here from the published algorithm.
+// Compressed RTF: the two published LZFu examples byte for byte, and longer texts back through the reader's own
+// decoder, which checks the sizes and the CRC.
 #include <gtest/gtest.h>
 
-#include "ltp_check.h"
+#include "encoding/compressed_rtf.h"
 #include "pstwrite/rtf_compress.h"
+#include "support/test_helpers.h"
 
 namespace {
 
-using ltpcheck::hex;
+constexpr auto hex = &mftest::hex_bytes;
 
-// Decompresses an LZFu or MELA value; checks the header's sizes and CRC as it goes.
-std::string decode(const ltpcheck::bytes& blob) {
-    static const std::string dict_init =
-        "{\\rtf1\\ansi\\mac\\deff0\\deftab720{\\fonttbl;}{\\f0\\fnil \\froman \\fswiss \\fmodern \\fscript "
-        "\\fdecor MS Sans SerifSymbolArialTimes New RomanCourier{\\colortbl\\red0\\green0\\blue0\r\n\\par "
-        "\\pard\\plain\\f0\\fs20\\b\\i\\u\\tab\\tx";
-    const auto comp = ltpcheck::le(blob, 0, 4), raw = ltpcheck::le(blob, 4, 4), magic = ltpcheck::le(blob, 8, 4);
-    EXPECT_EQ(comp + 4, blob.size());
-    const ltpcheck::bytes contents(blob.begin() + 16, blob.end());
-    std::string out;
-    if (magic == 0x414C454D) {
-        EXPECT_EQ(ltpcheck::le(blob, 12, 4), 0u);
-        for (auto b : contents) out.push_back(static_cast<char>(b));
-        EXPECT_EQ(out.size(), raw);
-        return out;
-    }
-    EXPECT_EQ(magic, 0x75465A4Cu);
-    EXPECT_EQ(ltpcheck::le(blob, 12, 4), ltpcheck::slow_crc(contents));
-    std::vector<char> dict(4096, 0);
-    std::copy(dict_init.begin(), dict_init.end(), dict.begin());
-    std::size_t wp = dict_init.size(), in = 0;
-    bool ended = false;
-    while (in < contents.size() && !ended) {
-        const auto control = std::to_integer<unsigned>(contents[in++]);
-        for (int bit = 0; bit < 8 && in < contents.size(); ++bit) {
-            if (control & (1u << bit)) {
-                if (in + 2 > contents.size()) return out;
-                const unsigned word =
-                    (std::to_integer<unsigned>(contents[in]) << 8) | std::to_integer<unsigned>(contents[in + 1]);
-                in += 2;
-                const std::size_t offset = word >> 4, length = (word & 15) + 2;
-                if (offset == wp) {
-                    ended = true;
-                    break;
-                }
-                for (std::size_t k = 0; k < length; ++k) {
-                    const char c = dict[(offset + k) % 4096];
-                    out.push_back(c);
-                    dict[wp] = c;
-                    wp = (wp + 1) % 4096;
-                }
-            } else {
-                const char c = static_cast<char>(contents[in++]);
-                out.push_back(c);
-                dict[wp] = c;
-                wp = (wp + 1) % 4096;
-            }
-        }
-    }
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(out.size(), raw);
-    return out;
+std::string decode(const std::vector<std::byte>& blob) {
+    std::string text;
+    std::vector<mailferry::rtf_picture_info> pictures;
+    mailferry::DecompressRtf(blob, text, pictures);
+    return text;
 }
 
 // The two published LZFu examples (the second copies over its own write position).
