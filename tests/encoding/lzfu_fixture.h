@@ -1,7 +1,7 @@
 #pragma once
 // lzfu_fixture.h: builds compressed-RTF values for the tests: literal-only LZFu streams (the simplest valid
 // encoding), MELA values, and the CRC the header carries. Kept apart from the decoder so the two cannot share a
-// mistake; the CRC is checked against the published examples in compressed_rtf_test.cpp.
+// mistake; the decoder checks the CRC, so a wrong one here fails every test that decodes such a value.
 
 #include <array>
 #include <cstddef>

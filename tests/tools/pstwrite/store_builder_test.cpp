@@ -97,6 +97,15 @@ TEST_P(store_test, StandardStoreReadsBackThroughTheNodeDatabase) {
     }
     auto& m3 = sub.add_message("IPM.Note");
     m3.set(0x1000, prop::string8("caf\xE9", 1252));
+    auto& ole = m3.add_attachment().set_ole(u"Picture", pattern(500, 3));
+    auto& by_ref = m3.add_attachment().set_by_reference(u"C:\\share\\plan.doc");
+    const bytes streamed = pattern(3 * 10000 + 7, 4);  // never passes through the builder
+    auto stream = store.writer().begin_data();
+    for (std::size_t at = 0; at < streamed.size(); at += 10000)
+        stream.append(std::span(streamed).subspan(at, std::min<std::size_t>(10000, streamed.size() - at)));
+    auto& att3 = m3.add_attachment().set_streamed_data(u"stream.bin", store.writer().end_data(stream));
+    auto& view = sub.add_associated_message();
+    view.set_text(0x3001, u"My view");
     auto& contact = contacts.add_message("IPM.Contact");
     contact.set(0x3001, contact.text(u"Carol"));
 
@@ -185,6 +194,33 @@ TEST_P(store_test, StandardStoreReadsBackThroughTheNodeDatabase) {
     EXPECT_EQ(m3pc.get_value_variable(0x1000), hex("636166E9"));
     EXPECT_EQ(m3pc.get_value_4(0x3FFD), 1252u);
 
+    // An OLE object, a file by reference, streamed data.
+    const property_bag ole_pc(m3pc.get_node().lookup(ole.nid()));
+    EXPECT_EQ(ole_pc.get_value_4(0x3705), 6u);
+    EXPECT_EQ(ole_pc.get_prop_type(0x3701), 0x000D);
+    const auto storage = static_cast<std::uint32_t>(le(ole_pc.get_value_variable(0x3701), 0, 4));
+    EXPECT_EQ(read_all(ole_pc.get_node().lookup(storage)), pattern(500, 3));
+    const property_bag ref_pc(m3pc.get_node().lookup(by_ref.nid()));
+    EXPECT_EQ(ref_pc.get_value_4(0x3705), 2u);
+    EXPECT_EQ(ref_pc.get_value_variable(0x3704), text(f, u"plan.doc"));
+    EXPECT_FALSE(ref_pc.prop_exists(0x3701));
+    const property_bag streamed_pc(m3pc.get_node().lookup(att3.nid()));
+    EXPECT_EQ(streamed_pc.get_value_variable(0x3701), streamed);
+    EXPECT_EQ(streamed_pc.get_prop_type(0x3701), 0x0102);
+    EXPECT_EQ(streamed_pc.get_value_4(0x0E20), streamed.size());
+    EXPECT_EQ(row(open_table(m3pc.get_node().lookup(0x671)), att3.nid()).get_value_4(0x0E20), streamed.size());
+
+    // Associated messages have a table of their own.
+    EXPECT_EQ(view.nid() & 0x1F, 0x08u);
+    EXPECT_EQ(db->lookup_node_info(view.nid()).parent_id, sub.nid());
+    const auto fai = open_table(db->lookup_node((sub.nid() & ~0x1Fu) | 0x0F));
+    ASSERT_EQ(fai.size(), 1u);
+    EXPECT_EQ(row(fai, view.nid()).get_value_variable(0x3001), text(f, u"My view"));
+    EXPECT_EQ(open_table(db->lookup_node((sub.nid() & ~0x1Fu) | 0x0E)).size(), 1u);
+    const property_bag sub_pc(db->lookup_node(sub.nid()));
+    EXPECT_EQ(sub_pc.get_value_4(0x3602), 1u);
+    EXPECT_EQ(sub_pc.get_value_4(0x3617), 1u);
+
     // The name map resolves the ids the message used.
     const bytes entries = property_bag(db->lookup_node(0x61)).get_value_variable(0x0003);
     ASSERT_EQ(entries.size(), 16u);
@@ -195,57 +231,5 @@ TEST_P(store_test, StandardStoreReadsBackThroughTheNodeDatabase) {
 INSTANTIATE_TEST_SUITE_P(Formats, store_test,
                          ::testing::Combine(::testing::Values(format::unicode, format::ansi),
                                             ::testing::Values(crypt::none, crypt::permute, crypt::cyclic)));
-
-TEST(StoreBuilder, OleAndByReferenceAttachments) {
-    pstwrite::store_builder store(format::ansi, crypt::none);
-    auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
-    auto& ole = msg.add_attachment().set_ole(u"Picture", pattern(500, 3));
-    auto& ref = msg.add_attachment().set_by_reference(u"C:\\share\\plan.doc");
-    auto db = pstcore::open_database(store.write_to_memory());
-    auto node = db->lookup_node(msg.nid());
-    const property_bag o(node.lookup(ole.nid()));
-    EXPECT_EQ(o.get_value_4(0x3705), 6u);
-    EXPECT_EQ(o.get_prop_type(0x3701), 0x000D);
-    const bytes r = o.get_value_variable(0x3701);
-    EXPECT_EQ(read_all(o.get_node().lookup(static_cast<std::uint32_t>(le(r, 0, 4)))), pattern(500, 3));
-    const property_bag b(node.lookup(ref.nid()));
-    EXPECT_EQ(b.get_value_4(0x3705), 2u);
-    EXPECT_EQ(b.get_value_variable(0x3704), text(format::ansi, u"plan.doc"));
-    EXPECT_FALSE(b.prop_exists(0x3701));
-}
-
-TEST(StoreBuilder, AssociatedMessagesHaveTheirOwnTable) {
-    pstwrite::store_builder store(format::unicode, crypt::permute);
-    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    inbox.add_message().set_subject(u"Normal");
-    auto& view = inbox.add_associated_message();
-    view.set_text(0x3001, u"My view");
-    auto db = pstcore::open_database(store.write_to_memory());
-    EXPECT_EQ(view.nid() & 0x1F, 0x08u);
-    EXPECT_EQ(db->lookup_node_info(view.nid()).parent_id, inbox.nid());
-    const auto fai = open_table(db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0F));
-    ASSERT_EQ(fai.size(), 1u);
-    EXPECT_EQ(row(fai, view.nid()).get_value_variable(0x3001), mftest::utf16(u"My view"));
-    EXPECT_EQ(open_table(db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0E)).size(), 1u);
-    const property_bag folder(db->lookup_node(inbox.nid()));
-    EXPECT_EQ(folder.get_value_4(0x3602), 1u);
-    EXPECT_EQ(folder.get_value_4(0x3617), 1u);
-}
-
-TEST(StoreBuilder, StreamedAttachmentNeverPassesThroughTheBuilder) {
-    pstwrite::store_builder store(format::unicode, crypt::cyclic);
-    auto& msg = store.ipm_subtree().add_folder(u"Inbox").add_message();
-    const bytes data = pattern(3 * 10000 + 7, 4);
-    auto stream = store.writer().begin_data();
-    for (std::size_t at = 0; at < data.size(); at += 10000)
-        stream.append(std::span<const std::byte>(data).subspan(at, std::min<std::size_t>(10000, data.size() - at)));
-    auto& att = msg.add_attachment().set_streamed_data(u"stream.bin", store.writer().end_data(stream));
-    auto db = pstcore::open_database(store.write_to_memory());
-    const property_bag a(db->lookup_node(msg.nid()).lookup(att.nid()));
-    EXPECT_EQ(a.get_value_variable(0x3701), data);
-    EXPECT_EQ(a.get_prop_type(0x3701), 0x0102);
-    EXPECT_EQ(a.get_value_4(0x0E20), data.size());
-    EXPECT_EQ(row(open_table(db->lookup_node(msg.nid()).lookup(0x671)), att.nid()).get_value_4(0x0E20), data.size());
-}
 
 }  // namespace

@@ -154,9 +154,4 @@ TEST(StoreItems, WeeklyRecurrenceBlob) {
                                       "06300000 09300000 1C020000 58020000 0000 00000000 00000000"));
 }
 
-TEST(StoreItems, FiletimeOfKnownDates) {
-    EXPECT_EQ(pstwrite::filetime(1601, 1, 1), 0u);
-    EXPECT_EQ(pstwrite::filetime(1970, 1, 1), 116444736000000000ull);  // the Unix epoch as a FILETIME
-}
-
 }  // namespace
