@@ -69,13 +69,6 @@ inline std::string lzfu_value(std::string_view text) {
     return make_value(lzfu_literal_contents(text), static_cast<std::uint32_t>(text.size()), "LZFu");
 }
 
-inline std::uint32_t u32_at(std::string_view data, std::size_t offset) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[offset + i])) << (8 * i);
-    return value;
-}
-
 // The compressed-RTF value in sample file `name` whose header gives sizes `compressed` and `raw`, found without a
 // PST reader: the files use the permutation encoding, which maps each byte on its own, so the header shows up in
 // the decoded file; a value larger than one block continues in another block, found by the CRC in the header.
@@ -88,9 +81,12 @@ inline std::optional<std::string> corpus_rtf_value(const std::string& name, std:
     std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (permute.size() != 768) return std::nullopt;
     for (char& c : data) c = static_cast<char>(permute[512 + static_cast<unsigned char>(c)]);  // the inverse
+    const auto u32_at = [&data](std::size_t at) {
+        return static_cast<std::uint32_t>(get_le(ascii(data.substr(at, 4)), 0, 4));
+    };
 
     for (std::size_t at = data.find("LZFu"); at != std::string::npos; at = data.find("LZFu", at + 1)) {
-        if (at < 8 || u32_at(data, at - 8) != compressed || u32_at(data, at - 4) != raw) continue;
+        if (at < 8 || u32_at(at - 8) != compressed || u32_at(at - 4) != raw) continue;
         constexpr std::size_t block_data = 8176;  // the most data one block holds
         const std::size_t header = at - 8, total = compressed + 4;
         if (total <= block_data) return data.substr(header, total);
@@ -98,7 +94,7 @@ inline std::optional<std::string> corpus_rtf_value(const std::string& name, std:
         const std::size_t rest = total - block_data;
         const std::uint32_t partial = rtf_crc(std::string_view(first).substr(16));
         for (std::size_t next = 0; next + rest <= data.size(); next += 64)
-            if (rtf_crc(std::string_view(data).substr(next, rest), partial) == u32_at(data, header + 12))
+            if (rtf_crc(std::string_view(data).substr(next, rest), partial) == u32_at(header + 12))
                 return first + data.substr(next, rest);
     }
     return std::nullopt;
