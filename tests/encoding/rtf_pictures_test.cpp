@@ -49,12 +49,10 @@ TEST(RtfPictures, ShppictAndNonshppictPicturesAreBothFoundAsPlainPictures) {
     EXPECT_EQ(pictures[1].tag, "");
     EXPECT_EQ(outlook_body.substr(pictures[1].groupStart, pictures[1].groupLength),
               "{\\pict\\picscalex100\\wmetafile8 0100090000}");
-}
-
-TEST(RtfPictures, EachPictureGroupIsReplacedByItsPlaceholder) {
+    // Each picture group is replaced by its placeholder.
     std::string out;
     std::vector<rtf_image> images;
-    ReplacePictures(outlook_body, pictures_in(outlook_body), out, images);
+    ReplacePictures(outlook_body, pictures, out, images);
     EXPECT_EQ(out, "{\\rtf1\\ansi Text before\r\n{\\*\\shppict" + placeholder("Image -123.png") + "}{\\nonshppict" +
                        placeholder("Image 2.wmf") + "}after}");
     ASSERT_EQ(images.size(), 2u);
