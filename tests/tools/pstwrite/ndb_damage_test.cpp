@@ -14,6 +14,7 @@
 #include "pstcore/ndb/node.h"
 #include "pstwrite/file_layout.h"
 #include "pstwrite/ndb_writer.h"
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -166,12 +167,9 @@ TEST(file_layout, RejectsWhatIsNotAPstFile) {
     EXPECT_THROW(pstwrite::scan_layout(std::vector<std::byte>(100)), std::invalid_argument);
     EXPECT_THROW(pstwrite::scan_layout(std::vector<std::byte>(0x4400 + 1024)), std::invalid_argument);
     // A root page that names itself as its own child is caught by the level check, not followed forever.
-    pstwrite::ndb_writer w(format::unicode, crypt::none);
-    for (std::uint32_t i = 0; i < 200; ++i) w.add_node(((0x10001 + i) << 5) | 4, 0x8082, pattern(10, i));
-    const auto bytes = w.finish_to_memory();
-    EXPECT_THROW(pstwrite::scan_layout(pstwrite::damage(bytes, w.where(), fault::btree_loop)), std::invalid_argument);
-    EXPECT_THROW(pstwrite::scan_layout(pstwrite::damage(bytes, w.where(), fault::page_past_eof)),
-                 std::invalid_argument);
+    const good_file good = make_good(format::unicode);
+    for (const fault f : {fault::btree_loop, fault::page_past_eof})
+        EXPECT_THROW(pstwrite::scan_layout(pstwrite::damage(good.bytes, good.where, f)), std::invalid_argument);
 }
 
 }  // namespace

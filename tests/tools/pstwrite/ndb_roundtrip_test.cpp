@@ -9,6 +9,7 @@
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/node.h"
 #include "pstwrite/ndb_writer.h"
+#include "support/test_helpers.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include "pstcore/tables/property_bag.h"
 #include "pstcore/tables/table.h"
 #include "pstwrite/store_builder.h"
+#include "support/test_helpers.h"
 
 namespace {
 
 using bytes = std::vector<std::byte>;
 using mftest::read_all;
-using ndbcheck::le;
 using ndbcheck::pattern;
 using pstcore::open_table;
 using pstcore::property_bag;
@@ -26,6 +26,7 @@ using pstwrite::format;
 namespace prop = pstwrite::prop;
 
 constexpr auto hex = &mftest::hex_bytes;
+constexpr auto le = &mftest::get_le;
 
 bytes text(format f, std::u16string_view s) {
     if (f == format::unicode) return mftest::utf16(s);
