@@ -119,14 +119,12 @@ INSTANTIATE_TEST_SUITE_P(all, damage_test,
                          ::testing::Combine(::testing::Values(format::unicode, format::ansi),
                                             ::testing::Range<std::size_t>(0, 11)));
 
-TEST(damage, FaultNamesRoundTrip) {
+TEST(damage, FaultNamesAndWhatEachFaultNeeds) {
     EXPECT_EQ(pstwrite::fault_names().size(), 11u);
     EXPECT_EQ(pstwrite::fault_from_name("btree-loop"), fault::btree_loop);
     EXPECT_EQ(pstwrite::fault_from_name("xblock-lcb-total"), fault::xblock_lcb_total);
     EXPECT_EQ(pstwrite::fault_from_name("btree_loop"), std::nullopt);
-}
-
-TEST(damage, NeedsABranchPageForALoop) {
+    // A loop needs a branch page, a wrong XBLOCK total an XBLOCK.
     pstwrite::ndb_writer w(format::unicode, crypt::none);
     w.add_node(0x21, 0, pattern(10, 1));
     const auto bytes = w.finish_to_memory();
