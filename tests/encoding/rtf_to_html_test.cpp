@@ -44,25 +44,6 @@ std::string document_body(std::string_view rtf) {
     return html.substr(k_document_head.size(), html.size() - k_document_head.size() - k_document_tail.size());
 }
 
-TEST(RtfToHtml, WorkedExampleGivesBackTheOriginalHtml) {
-    const std::string rtf =
-        "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl\r\n"
-        "{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern Courier New;}}\r\n"
-        "{\\colortbl\\red0\\green0\\blue0;\\red0\\green0\\blue255;}\r\n"
-        "\\uc1\\pard\\plain\\deftab360 \\f0\\fs24 \r\n"
-        "{\\*\\htmltag19 <html>}{\\*\\htmltag34 <head>}{\\*\\htmltag1 \\par <style>p \\{margin:0\\}</style>\\par }"
-        "{\\*\\htmltag41 </head>}\r\n"
-        "{\\*\\htmltag50 <body>}{\\*\\htmltag64 <p>}\\htmlrtf {\\htmlrtf0 Caf\\'e9 costs \\u8364?5 \\{net\\}\r\n"
-        "{\\*\\htmltag84 <b>}\\htmlrtf {\\b \\htmlrtf0 bold\\htmlrtf }\\htmlrtf0 {\\*\\htmltag92 </b>}"
-        "\\htmlrtf\\par\\htmlrtf0\r\n"
-        "{\\*\\htmltag72 </p>}{\\*\\htmltag4 \\par }{\\*\\htmltag64 <pre>}\\htmlrtf {\\htmlrtf0 a\\tab b}\\htmlrtf0 "
-        "{\\*\\htmltag72 </pre>}\r\n"
-        "{\\*\\htmltag58 </body>}{\\*\\htmltag27 </html>}\\htmlrtf }\\htmlrtf0 }";
-    EXPECT_EQ(convert(rtf),
-              "<html><head>\r\n<style>p {margin:0}</style>\r\n</head><body><p>Caf\u00e9 costs \u20ac5 "
-              "{net}<b>bold</b></p>\r\n<pre>a\tb</pre></body></html>");
-}
-
 struct recovery_case {
     const char* name;
     const char* body;
@@ -83,6 +64,23 @@ TEST_P(RtfHtmlRecovery, GivesBackExactText) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RtfHtmlRecovery,
     testing::Values(
+        // The worked example of the format's description.
+        recovery_case{
+            "WorkedExample",
+            "{\\fonttbl\r\n{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern Courier New;}}\r\n"
+            "{\\colortbl\\red0\\green0\\blue0;\\red0\\green0\\blue255;}\r\n"
+            "\\uc1\\pard\\plain\\deftab360 \\f0\\fs24 \r\n"
+            "{\\*\\htmltag19 <html>}{\\*\\htmltag34 <head>}{\\*\\htmltag1 \\par <style>p \\{margin:0\\}</style>\\par }"
+            "{\\*\\htmltag41 </head>}\r\n"
+            "{\\*\\htmltag50 <body>}{\\*\\htmltag64 <p>}\\htmlrtf {\\htmlrtf0 Caf\\'e9 costs \\u8364?5 \\{net\\}\r\n"
+            "{\\*\\htmltag84 <b>}\\htmlrtf {\\b \\htmlrtf0 bold\\htmlrtf }\\htmlrtf0 {\\*\\htmltag92 </b>}"
+            "\\htmlrtf\\par\\htmlrtf0\r\n"
+            "{\\*\\htmltag72 </p>}{\\*\\htmltag4 \\par }{\\*\\htmltag64 <pre>}\\htmlrtf {\\htmlrtf0 a\\tab "
+            "b}\\htmlrtf0 "
+            "{\\*\\htmltag72 </pre>}\r\n"
+            "{\\*\\htmltag58 </body>}{\\*\\htmltag27 </html>}\\htmlrtf }\\htmlrtf0 ",
+            "<html><head>\r\n<style>p {margin:0}</style>\r\n</head><body><p>Caf\u00e9 costs \u20ac5 "
+            "{net}<b>bold</b></p>\r\n<pre>a\tb</pre></body></html>"},
         // \htmlrtf follows the groups: a group that turns it off gives the outer state back when it closes.
         recovery_case{"HtmlrtfRestoredByGroupEnd",
                       "{\\*\\htmltag64 <p>}\\htmlrtf {\\htmlrtf0 A\\htmlrtf\\par}B\\htmlrtf0 C{\\*\\htmltag72 </p>}",
