@@ -142,9 +142,6 @@ TEST_P(store_test, StandardStoreReadsBackThroughTheNodeDatabase) {
     EXPECT_EQ(inbox_row.get_value_4(0x3603), 1u);
     EXPECT_EQ(inbox_row.get_value_1(0x360A), 1u);
     EXPECT_EQ(row(ipm_rows, contacts.nid()).get_value_variable(0x3613), text(f, u"IPF.Contact"));
-    const property_bag inbox_pc(db->lookup_node(inbox.nid()));
-    EXPECT_EQ(inbox_pc.get_value_4(0x3602), 2u);
-    EXPECT_EQ(inbox_pc.get_value_4(0x3603), 1u);
     const auto contents = open_table(db->lookup_node((inbox.nid() & ~0x1Fu) | 0x0E));
     ASSERT_EQ(contents.size(), 2u);
     EXPECT_EQ(row(contents, m1.nid()).get_value_variable(0x0037), text(f, u"Hello"));
