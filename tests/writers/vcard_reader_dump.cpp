@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dump_json.h"
 #include "encoding/base64.h"
 #include "encoding/code_page_table.h"
 #include "pstcore/messaging/folder.h"
@@ -25,28 +26,13 @@
 namespace {
 
 namespace types = pstcore::prop_types;
+using mftest::JsonObject;
+using mftest::JsonString;
 
 constexpr pstcore::prop_id kMessageClass = 0x001A;
 constexpr pstcore::prop_id kBody = 0x1000;
 constexpr pstcore::prop_id kInternetCodePage = 0x3FDE;
 constexpr pstcore::prop_id kContactPhoto = 0x7FFF;
-
-std::string Json(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string Hex(unsigned value) {
     char text[8];
@@ -54,22 +40,10 @@ std::string Hex(unsigned value) {
     return text;
 }
 
-// Members of one JSON object, written in order.
-class JsonObject {
-public:
-    void Add(std::string_view key, const std::string& value) {
-        _text += (_text.empty() ? "{" : ", ") + Json(key) + ": " + value;
-    }
-    std::string Text() const { return _text.empty() ? "{}" : _text + "}"; }
-
-private:
-    std::string _text;
-};
-
 std::string JsonList(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (const auto& item : items) out += (out.size() > 1 ? ", " : "") + Json(item);
-    return out + "]";
+    std::vector<std::string> strings;
+    for (const auto& item : items) strings.push_back(JsonString(item));
+    return mftest::JsonArray(strings);
 }
 
 bool IsString(pstcore::prop_type t) {
@@ -88,7 +62,7 @@ void AddProperties(const pstcore::property_bag& bag, const std::vector<std::pair
         const auto type = bag.find_prop_type(id);
         if (!type) continue;
         if (IsString(*type))
-            strings.Add(key, Json(bag.read_utf8string(id)));
+            strings.Add(key, JsonString(bag.read_utf8string(id)));
         else if (*type == types::multi_string8 || *type == types::multi_unicode)
             lists.Add(key, JsonList(bag.read_utf8string_array(id)));
         else if (*type == types::int16)
@@ -137,7 +111,7 @@ std::string DumpContact(pstcore::pst& pst, pstcore::message& contact, std::int32
     if (bag.prop_is(kInternetCodePage, types::int32) && bag.get_value_4(kInternetCodePage) != 0)
         bodyCodePage = static_cast<std::int32_t>(bag.get_value_4(kInternetCodePage));
     if (!unicode) bag.set_text_encoding(mailferry::find_text_encoding(bodyCodePage));
-    card.Add("body", contact.has_body() ? Json(bag.read_utf8string(kBody)) : "null");
+    card.Add("body", contact.has_body() ? JsonString(bag.read_utf8string(kBody)) : "null");
 
     std::string photo = "null";
     for (auto it = contact.attachment_begin(); it != contact.attachment_end(); ++it) {
@@ -149,7 +123,7 @@ std::string DumpContact(pstcore::pst& pst, pstcore::message& contact, std::int32
             const auto data = attachment.get_bytes();
             mailferry::AppendBase64(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), base64);
         }
-        photo = Json(base64);
+        photo = JsonString(base64);
         break;
     }
     card.Add("photo", photo);
@@ -170,9 +144,7 @@ int DumpContacts(const std::string& path, std::int32_t codePage) {
             cards.push_back(DumpContact(pst, message, codePage, unicode));
         }
     });
-    std::cout << "[";
-    for (std::size_t i = 0; i < cards.size(); ++i) std::cout << (i ? ",\n " : "") << cards[i];
-    std::cout << "]\n";
+    std::cout << mftest::JsonArray(cards, ",\n ") << "\n";
     return 0;
 }
 
