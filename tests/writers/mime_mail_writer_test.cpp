@@ -57,47 +57,38 @@ TEST_F(MimeMailWriterTest, NestsStructuresByBodiesAndAttachments) {
     struct Case {
         const char* name;
         std::function<void(pstwrite::message_builder&)> fill;
-        Strings skeleton;
+        std::string skeleton;
     };
     const std::string html = "<html><body>Hi</body></html>";
     auto picture = [](pstwrite::message_builder& m, std::u16string name) {
         m.add_attachment().set_data(name, Bytes(10), u"image/png").set(0x3712, m.text(name + u"@cid"));
     };
     const Case cases[] = {
-        {"neither body", [](auto&) {}, {"Content-Type: text/plain;charset=\"UTF-8\""}},
+        {"neither body", [](auto&) {}, R"(text/plain;charset="UTF-8")"},
         // Alone, the HTML body names a charset only when the message names a code page.
-        {"HTML only", [&](auto& m) { m.set_html(html); }, {"Content-Type: text/html"}},
+        {"HTML only", [&](auto& m) { m.set_html(html); }, R"(text/html)"},
         {"hidden attachment only",
          [](auto& m) {
              m.set_body(u"x");
              m.add_attachment().set_data(u"a.txt", Bytes(3)).set(0x7FFD, i32(2));
          },
-         {"Content-Type: text/plain;charset=\"UTF-8\""}},
+         R"(text/plain;charset="UTF-8")"},
         {"plain, HTML and an attachment",
          [&](auto& m) {
              m.set_body(u"x");
              m.set_html(html);
              m.add_attachment().set_data(u"a.txt", Bytes(3), u"text/plain");
          },
-         {"Content-Type: multipart/mixed;", " boundary=\"----=_mixed_next_part_102\"", "------=_mixed_next_part_102",
-          "Content-Type: multipart/alternative;", " boundary=\"----=_alternate_next_part_102\"",
-          "------=_alternate_next_part_102", "Content-Type: text/plain;charset=\"UTF-8\"",
-          "------=_alternate_next_part_102", "Content-Type: text/html;charset=\"windows-1252\"",
-          "------=_alternate_next_part_102--", "------=_mixed_next_part_102",
-          "Content-Type: text/plain; name= \"a.txt\"", "------=_mixed_next_part_102--"}},
+         R"(mixed[ |mixed alternative[ |alternate text/plain;charset="UTF-8" |alternate )"
+         R"(text/html;charset="windows-1252" alternate] |mixed text/plain; name= "a.txt" mixed])"},
         {"plain, HTML and an inline picture",
          [&](auto& m) {
              m.set_body(u"x");
              m.set_html(html);
              picture(m, u"p.png");
          },
-         {"Content-Type: multipart/related;", " boundary=\"----=_related_next_part_102\"",
-          "------=_related_next_part_102", "Content-Type: multipart/alternative;",
-          " boundary=\"----=_alternate_next_part_102\"", "------=_alternate_next_part_102",
-          "Content-Type: text/plain;charset=\"UTF-8\"", "------=_alternate_next_part_102",
-          "Content-Type: text/html;charset=\"windows-1252\"", "------=_alternate_next_part_102--",
-          "------=_related_next_part_102", "Content-Type: image/png; name= \"p.png\"",
-          "------=_related_next_part_102--"}},
+         R"(related[ |related alternative[ |alternate text/plain;charset="UTF-8" |alternate )"
+         R"(text/html;charset="windows-1252" alternate] |related image/png; name= "p.png" related])"},
         // Pictures first in the reverse of their order; the nested related part closes before the document.
         {"two inline pictures and a document",
          [&](auto& m) {
@@ -107,36 +98,16 @@ TEST_F(MimeMailWriterTest, NestsStructuresByBodiesAndAttachments) {
              m.add_attachment().set_data(u"doc.pdf", Bytes(3), u"application/pdf");
              picture(m, u"two.png");
          },
-         {"Content-Type: multipart/mixed;",
-          " boundary=\"----=_mixed_next_part_102\"",
-          "------=_mixed_next_part_102",
-          "Content-Type: multipart/related;",
-          " boundary=\"----=_related_next_part_102\"",
-          "------=_related_next_part_102",
-          "Content-Type: multipart/alternative;",
-          " boundary=\"----=_alternate_next_part_102\"",
-          "------=_alternate_next_part_102",
-          "Content-Type: text/plain;charset=\"UTF-8\"",
-          "------=_alternate_next_part_102",
-          "Content-Type: text/html;charset=\"windows-1252\"",
-          "------=_alternate_next_part_102--",
-          "------=_related_next_part_102",
-          "Content-Type: image/png; name= \"two.png\"",
-          "------=_related_next_part_102",
-          "Content-Type: image/png; name= \"one.png\"",
-          "------=_related_next_part_102--",
-          "------=_mixed_next_part_102",
-          "Content-Type: application/pdf; name= \"doc.pdf\"",
-          "------=_mixed_next_part_102--"}},
+         R"(mixed[ |mixed related[ |related alternative[ |alternate text/plain;charset="UTF-8" |alternate )"
+         R"(text/html;charset="windows-1252" alternate] |related image/png; name= "two.png" |related image/png; )"
+         R"(name= "one.png" related] |mixed application/pdf; name= "doc.pdf" mixed])"},
         {"an OLE object and a file by reference leave empty parts",
          [](auto& m) {
              m.set_body(u"x");
              m.add_attachment().set_ole(u"Bitmap", Bytes(8));
              m.add_attachment().set_by_reference(u"C:\\budget.xlsx");
          },
-         {"Content-Type: multipart/mixed;", " boundary=\"----=_mixed_next_part_102\"", "------=_mixed_next_part_102",
-          "Content-Type: text/plain;charset=\"UTF-8\"", "------=_mixed_next_part_102", "------=_mixed_next_part_102",
-          "------=_mixed_next_part_102--"}},
+         R"(mixed[ |mixed text/plain;charset="UTF-8" |mixed |mixed mixed])"},
         // The RTF's picture goes to the mixed part, after the related part of the inline picture is closed.
         {"RTF body with a picture and an inline picture",
          [&](auto& m) {
@@ -144,15 +115,9 @@ TEST_F(MimeMailWriterTest, NestsStructuresByBodiesAndAttachments) {
              m.set_rtf(std::string("{\\rtf1\\ansi x{\\pict\\pngblip ") + std::string(100, 'a') + "}}");
              picture(m, u"p.png");
          },
-         {"Content-Type: multipart/mixed;", " boundary=\"----=_mixed_next_part_102\"", "------=_mixed_next_part_102",
-          "Content-Type: multipart/related;", " boundary=\"----=_related_next_part_102\"",
-          "------=_related_next_part_102", "Content-Type: multipart/alternative;",
-          " boundary=\"----=_alternate_next_part_102\"", "------=_alternate_next_part_102",
-          "Content-Type: text/plain;charset=\"UTF-8\"", "------=_alternate_next_part_102",
-          "Content-Type: text/html;charset=\"UTF-8\"", "------=_alternate_next_part_102--",
-          "------=_related_next_part_102", "Content-Type: image/png; name= \"p.png\"",
-          "------=_related_next_part_102--", "------=_mixed_next_part_102",
-          "Content-Type: application/octet-stream; name= \"Image 1.png\"", "------=_mixed_next_part_102--"}},
+         R"(mixed[ |mixed related[ |related alternative[ |alternate text/plain;charset="UTF-8" |alternate )"
+         R"(text/html;charset="UTF-8" alternate] |related image/png; name= "p.png" related] |mixed )"
+         R"(application/octet-stream; name= "Image 1.png" mixed])"},
     };
     std::vector<std::uint32_t> nids;
     for (const Case& c : cases) {
