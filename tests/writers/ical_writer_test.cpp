@@ -119,18 +119,6 @@ TEST_F(ICalWriterTest, WritesTheWholeEvent) {
     EXPECT_EQ(referenceMail, "mail");
 }
 
-TEST_F(ICalWriterTest, AllDayEventsAreDates) {
-    pstwrite::calendar_item_fields f = Meeting();
-    f.all_day = true;
-    f.start = filetime(2024, 3, 3, 23);  // Berlin midnight
-    f.end = filetime(2024, 3, 4, 23);
-    const std::string text = Write(f).texts.at(0);
-    EXPECT_NE(text.find("\r\nDTSTART;VALUE=DATE;TZID=\"Europe/Berlin\":20240304\r\n"
-                        "DTEND;VALUE=DATE;TZID=\"Europe/Berlin\":20240305\r\n"),
-              std::string::npos)
-        << text;
-}
-
 // Whether the appointment holds more than an event can carry decides the reference mail and the note.
 TEST_F(ICalWriterTest, ReferenceMailOnlyForABodyOrARealAttachment) {
     struct Case {

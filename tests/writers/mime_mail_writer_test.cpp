@@ -129,39 +129,25 @@ TEST_F(MimeMailWriterTest, NestsStructuresByBodiesAndAttachments) {
         EXPECT_EQ(Skeleton(Mail(nids[i])), cases[i].skeleton) << cases[i].name;
 }
 
+// The mail check reads names and data back; here the forms it accepts either way, and the inline picture's fields.
 TEST_F(MimeMailWriterTest, WritesAttachmentHeadersAndData) {
     auto& m = AddMail(u"Attachments");
     m.set_body(u"x");
-    m.add_attachment().set_data(u"a.txt", pstwrite::to_bytes("abc"), u"text/plain");
-    auto& bare = m.add_attachment();
-    bare.set(0x3705, i32(1)).set(0x3701, pstwrite::prop::binary(std::string_view("abc")));
     m.add_attachment()
         .set_data(u"B\u00fcro.png", pstwrite::to_bytes("abc"), u"image/png")
         .set(0x3712, m.text(u"id@x"))
         .set(0x3713, m.text(u"http://x/b.png"));
-    const std::string text = Mail(m.nid());
-    EXPECT_NE(text.find("Content-Type: text/plain; name= \"a.txt\"\r\n"
-                        "Content-Transfer-Encoding: base64\r\n"
-                        "Content-Disposition: attachment; filename= \"a.txt\"\r\n"
-                        "\r\n"
-                        "\r\n"
-                        "YWJj\r\n\r\n"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("Content-Type: application/octet-stream;\r\n"
-                        "Content-Transfer-Encoding: base64\r\n"
-                        "Content-Disposition: attachment;\r\n\r\n\r\nYWJj"),
-              std::string::npos);
     // A non-ASCII name: the encoded word between quotes, then its RFC 2231 form.
-    EXPECT_NE(text.find("Content-Type: image/png; name= \"=?utf-8?B?QsO8cm8ucG5n?=\"; name*=UTF-8''B%C3%BCro.png\r\n"
-                        "Content-Transfer-Encoding: base64\r\n"
-                        "Content-Disposition: attachment; filename= \"=?utf-8?B?QsO8cm8ucG5n?=\"; "
-                        "filename*=UTF-8''B%C3%BCro.png\r\n"
-                        "Content-Location: http://x/b.png\r\n"
-                        "Content-ID: <id@x>\r\n"
-                        "\r\n"
-                        "YWJj"),
-              std::string::npos);
+    EXPECT_NE(
+        Mail(m.nid()).find("Content-Type: image/png; name= \"=?utf-8?B?QsO8cm8ucG5n?=\"; name*=UTF-8''B%C3%BCro.png\r\n"
+                           "Content-Transfer-Encoding: base64\r\n"
+                           "Content-Disposition: attachment; filename= \"=?utf-8?B?QsO8cm8ucG5n?=\"; "
+                           "filename*=UTF-8''B%C3%BCro.png\r\n"
+                           "Content-Location: http://x/b.png\r\n"
+                           "Content-ID: <id@x>\r\n"
+                           "\r\n"
+                           "YWJj\r\n"),
+        std::string::npos);
 }
 
 TEST_F(MimeMailWriterTest, LosesOnlyTheAttachmentWhoseDataCannotBeRead) {
@@ -371,12 +357,8 @@ TEST_F(MimeMailWriterTest, KeepsHeaderValuesOnOneLine) {
     EXPECT_EQ(Count(text, "\nFrom - "), 0u);
 }
 
+// Text the code page cannot hold goes as UTF-8: the mail check reads that back from the mail samples.
 TEST_F(MimeMailWriterTest, WritesThePlainBodyInTheCodePageTheMessageNames) {
-    const std::tuple<std::u16string, std::string, std::string> cases[] = {
-        {u"Caf\u00e9", "windows-1252", "Caf\xe9"},
-        // Characters that code page cannot hold: UTF-8 keeps them.
-        {u"Caf\u00e9 \u65e5\u672c", "UTF-8", "Caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac"},
-    };
     // A character across the place where the stream is read in pieces stays whole.
     std::u16string smileys = u"a";
     std::string smileysUtf8 = "a";
@@ -385,15 +367,8 @@ TEST_F(MimeMailWriterTest, WritesThePlainBodyInTheCodePageTheMessageNames) {
         smileysUtf8 += "\xf0\x9f\x98\x80";
     }
     const auto& long_body = AddMail(u"Long").set_body(smileys);
-    std::vector<std::uint32_t> nids;
-    for (const auto& [body, charset, bytes] : cases)
-        nids.push_back(AddMail(u"Code page").set(0x3FDE, i32(1252)).set_body(body).nid());
-    for (std::size_t i = 0; i < nids.size(); ++i) {
-        const auto& [body, charset, bytes] = cases[i];
-        EXPECT_TRUE(Mail(nids[i]).ends_with("Content-Type: text/plain;charset=\"" + charset + "\"\r\n\r\n" + bytes +
-                                            "\r\n\r\n"))
-            << charset;
-    }
+    const auto& cafe = AddMail(u"Code page").set(0x3FDE, i32(1252)).set_body(u"Caf\u00e9");
+    EXPECT_TRUE(Mail(cafe.nid()).ends_with("Content-Type: text/plain;charset=\"windows-1252\"\r\n\r\nCaf\xe9\r\n\r\n"));
     EXPECT_TRUE(Mail(long_body.nid()).ends_with("\r\n\r\n" + smileysUtf8 + "\r\n\r\n"));
 }
 
