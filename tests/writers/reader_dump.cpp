@@ -40,7 +40,7 @@ namespace fs = std::filesystem;
 namespace types = pstcore::prop_types;
 
 // UTF-8 text as a JSON string.
-inline std::string JsonString(std::string_view text) {
+std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
         if (c == '"' || c == '\\') out += '\\';
@@ -69,7 +69,7 @@ private:
 };
 
 // Values that are JSON already, as one array.
-inline std::string JsonArray(const std::vector<std::string>& items, std::string_view separator = ", ") {
+std::string JsonArray(const std::vector<std::string>& items, std::string_view separator = ", ") {
     std::string out = "[";
     for (std::size_t i = 0; i < items.size(); ++i) (out += i ? separator : "") += items[i];
     return out + "]";

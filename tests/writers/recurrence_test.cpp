@@ -76,9 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"EveryThirdWeekStartingMonday",
                  [](auto& f) { f.period = 3, f.pattern_specific = {0x40}, f.first_dow = 1; },
                  "FREQ=WEEKLY;INTERVAL=3;BYDAY=SA;WKST=MO"},
-        RuleCase{"LastDayOfEveryOtherMonth",
-                 [](auto& f) { f.frequency = 0x200C, f.pattern_type = 4, f.period = 2, f.pattern_specific = {31}; },
-                 "FREQ=MONTHLY;INTERVAL=2;BYMONTHDAY=-1;WKST=SU"},
         RuleCase{"LastDayOfFebruaryEveryYear",
                  [](auto& f) {
                      f.frequency = 0x200D, f.pattern_type = 4, f.period = 12, f.first_date_time = 31 * 1440,
