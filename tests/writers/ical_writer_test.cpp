@@ -119,38 +119,6 @@ TEST_F(ICalWriterTest, WritesTheWholeEvent) {
     EXPECT_EQ(referenceMail, "mail");
 }
 
-// The reference mail is the whole appointment as a mail, its subject after the numbered prefix; in the MBOX form
-// it starts with its separator line and ends its lines with LF.
-TEST_F(ICalWriterTest, ReferenceMailIsTheAppointmentAsAMail) {
-    pstwrite::calendar_item_fields f = Meeting();
-    f.body = u"Agenda";
-    WrittenAppointment appointment(f);
-    WriterContext context{&dates, berlin, mftest::counting_uuids()};
-    for (const bool mbox : {false, true}) {
-        std::string mail;
-        StringSink sink(mail);
-        ICalWriter writer(*appointment.pst, 1252, context,
-                          MakeReferenceMailWriter(*appointment.pst, mbox, true, 1252, context));
-        EXPECT_TRUE(writer.WriteAppointment(*appointment.message, &sink, &reference, true, true).referenceWritten);
-        const std::string eol = mbox ? "\n" : "\r\n";
-        EXPECT_EQ(mail.starts_with("From - "), mbox);
-        EXPECT_NE(mail.find(eol + "Subject: CalRef ID #7.3 - Budget; Q3, final" + eol), std::string::npos) << mail;
-        EXPECT_NE(mail.find(eol + "Agenda" + eol), std::string::npos) << mail;
-    }
-}
-
-TEST_F(ICalWriterTest, AllDayEventsAreDates) {
-    pstwrite::calendar_item_fields f = Meeting();
-    f.all_day = true;
-    f.start = filetime(2024, 3, 3, 23);  // Berlin midnight
-    f.end = filetime(2024, 3, 4, 23);
-    const std::string text = Write(f).texts.at(0);
-    EXPECT_NE(text.find("\r\nDTSTART;VALUE=DATE;TZID=\"Europe/Berlin\":20240304\r\n"
-                        "DTEND;VALUE=DATE;TZID=\"Europe/Berlin\":20240305\r\n"),
-              std::string::npos)
-        << text;
-}
-
 // Whether the appointment holds more than an event can carry decides the reference mail and the note.
 TEST_F(ICalWriterTest, ReferenceMailOnlyForABodyOrARealAttachment) {
     struct Case {

@@ -2,7 +2,7 @@
 """Reads the mail writer's output with independent readers.
 
 Every message of the sample PST files and of stores written by pstwrite (ANSI and Unicode, all three block
-encodings, and the mail samples) is written by mf_mail_dump as EML and as one MBOX file, beside what the PST reader
+encodings, and the mail samples) is written by reader_dump as EML and as one MBOX file, beside what the PST reader
 itself returns for it. Python's email package (policy=default) must parse every EML without defects and give back
 the reader's subject, sender, recipients, plain text, attachment bytes and names, and attached messages as
 message/rfc822 parts with their own headers. Python's mailbox and Dovecot must find every message of the MBOX
@@ -265,7 +265,7 @@ def check_dovecot(checker, name, path, raw_subjects):
 
 def dump(args, pst, out_dir, checker):
     os.makedirs(out_dir, exist_ok=True)
-    result = subprocess.run([args.dump, pst, out_dir], capture_output=True, timeout=300)
+    result = subprocess.run([args.dump, "mail", pst, out_dir], capture_output=True, timeout=300)
     if result.returncode != 0:
         return result.stderr.decode(errors="replace").strip()
     with open(os.path.join(out_dir, "messages.jsonl"), encoding="utf-8") as f:

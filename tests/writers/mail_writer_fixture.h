@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,20 +83,26 @@ private:
     mailferry::platform::diagnostic_sink _previousSink;
 };
 
-// The lines of `text` that show its structure: content types, boundary parameters and delimiters.
-inline std::vector<std::string> Skeleton(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
+// The structure of `text` in short: each part's content type without the field name, "mixed[" for a multipart
+// one, "|mixed" for a delimiter and "mixed]" for the closing one (boundaries named by their kind).
+inline std::string Skeleton(const std::string& text) {
+    std::string out;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
         std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.starts_with("Content-Type:") || line.starts_with(" boundary=") || line.starts_with("--"))
-            lines.push_back(line);
-        start = end + 1;
+        if (line.ends_with('\r')) line.pop_back();
+        if (line.starts_with("Content-Type: multipart/"))
+            line = line.substr(24, line.find(';') - 24) + "[";
+        else if (line.starts_with("Content-Type: "))
+            line = line.substr(14);
+        else if (line.starts_with("------=_"))
+            line = line.ends_with("--") ? line.substr(8, line.find("_next") - 8) + "]"
+                                        : "|" + line.substr(8, line.find("_next") - 8);
+        else
+            continue;
+        out += (out.empty() ? "" : " ") + line;
     }
-    return lines;
+    return out;
 }
 
 }  // namespace mftest

@@ -1,6 +1,6 @@
 #pragma once
 // vcard_fixtures.h: the contacts the vCard tests write, shared by the writer's tests and by the store files the
-// independent-reader check reads (vcard_reader_dump). Every contact sits in one "Contacts" folder.
+// independent-reader check reads (reader_dump). Every contact sits in one "Contacts" folder.
 
 #include <cstdint>
 #include <string>

