@@ -23,9 +23,9 @@ bytes counting(std::size_t n) {
 class PropertyBag : public ::testing::Test {
 protected:
     pstcore::property_bag make(const std::vector<fixture_prop>& props) {
-        return pstcore::property_bag(mftest::make_bag(*m_db, m_next += 0x20, props));
+        return pstcore::property_bag(mftest::make_bag(m_file, m_next += 0x20, props));
     }
-    std::shared_ptr<mftest::fake_db> m_db = mftest::fake_db::create();
+    mftest::node_file m_file;
     pstcore::node_id m_next = 0x01;
 };
 

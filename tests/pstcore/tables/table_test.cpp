@@ -41,9 +41,9 @@ fixture_table small_table() {
 class Table : public ::testing::Test {
 protected:
     pstcore::table make(const fixture_table& t) {
-        return pstcore::open_table(mftest::make_table(*m_db, m_next += 0x20, t));
+        return pstcore::open_table(mftest::make_table(m_file, m_next += 0x20, t));
     }
-    std::shared_ptr<mftest::fake_db> m_db = mftest::fake_db::create();
+    mftest::node_file m_file;
     pstcore::node_id m_next = 0x0E;
 };
 
@@ -111,8 +111,8 @@ TEST_F(Table, DamagedTablesFailWithTheirMessage) {
 }
 
 TEST_F(Table, GustTableIsNotRead) {
-    mftest::make_table(*m_db, 0x730, small_table());
-    EXPECT_EQ(failure_of([&] { pstcore::open_table(m_db->node(0x730)); }), "gust table");
+    const auto gust = mftest::make_table(m_file, 0x730, small_table());
+    EXPECT_EQ(failure_of([&] { pstcore::open_table(gust); }), "gust table");
 }
 
 }  // namespace
