@@ -28,13 +28,6 @@ protected:
     std::size_t entries_at() const { return GetParam() ? 8 : 4; }
 };
 
-TEST_P(NodeTest, NodeWithoutSubnodesHasNone) {
-    const auto n = make({}).open()->lookup_node(0x21);
-    EXPECT_THROW(n.lookup(0x1F), key_not_found<unsigned int>);
-    EXPECT_FALSE(n.find(0x1F));
-    EXPECT_EQ(n.subnodes().begin(), n.subnodes().end());
-}
-
 TEST_P(NodeTest, SubnodesAreFoundAndWalkedInOrderAndNest) {
     auto img = make({{0x3F, filled(50, 1), {{0x5F, filled(70, 3)}}}, {0x7F, filled(60, 2)}});
     // The Unicode entry's id carries junk above bit 31; only the low half counts.

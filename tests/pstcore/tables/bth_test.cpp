@@ -45,19 +45,6 @@ TEST(Bth, LeavesFindTheirKeys) {
     for (std::uint16_t id : {0x0017, 0x001A, 0x0037, 0x3FFF, 0x0000}) EXPECT_EQ(unsorted->lookup(id).id, id);
 }
 
-TEST(Bth, SixteenBitRowPositions) {
-    mftest::node_file file;
-    auto builder = heap_builder(0xB5);
-    bytes leaf;
-    for (std::uint32_t i = 0; i < 4; ++i) {
-        put_le(leaf, 0x100 + i, 4);
-        put_le(leaf, 10 + i, 2);
-    }
-    const auto header = builder.allocate(mftest::bth_header(4, 2, 0, builder.allocate(leaf)));
-    const auto root = pstcore::open_bth<std::uint32_t, std::uint16_t>(heap_of(file, builder, header), header);
-    EXPECT_EQ(root->lookup(0x102), 12u);  // bytes 12..17
-}
-
 TEST(Bth, HeaderChecks) {
     mftest::node_file file;
     auto builder = heap_builder(0xB5);

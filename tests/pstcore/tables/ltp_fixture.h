@@ -18,13 +18,13 @@ namespace mftest {
 // Nodes kept in memory; every node added is read back from a fresh file holding all of them.
 class node_file {
 public:
-    pstcore::node add(pstcore::node_id nid, const bytes& data, std::vector<pstwrite::subnode> subnodes = {}) {
-        m_nodes.push_back({nid, data, std::move(subnodes)});
+    pstcore::node add(pstcore::node_id nid, const bytes& data) {
+        m_nodes.push_back({nid, data});
         return db()->lookup_node(nid);
     }
     std::shared_ptr<pstcore::db_context> db() const {
         pstwrite::ndb_writer writer(pstwrite::format::unicode, pstwrite::crypt::none);
-        for (const auto& n : m_nodes) writer.add_node(n.nid, 0, n.data, n.subnodes);
+        for (const auto& n : m_nodes) writer.add_node(n.nid, 0, n.data);
         return pstcore::open_database(writer.finish_to_memory());
     }
 
@@ -32,7 +32,6 @@ private:
     struct entry {
         pstcore::node_id nid;
         bytes data;
-        std::vector<pstwrite::subnode> subnodes;
     };
     std::vector<entry> m_nodes;
 };
@@ -48,40 +47,28 @@ inline bytes bth_header(std::uint8_t key_size, std::uint8_t entry_size, std::uin
     return out;
 }
 
-// One property of a hand-built bag: an inline value, or bytes kept in the heap or in a subnode.
+// One property of a hand-built bag: an inline value, or bytes kept in the heap.
 struct fixture_prop {
     std::uint16_t id;
     std::uint16_t type;
     std::uint32_t inline_value = 0;
     bytes value = {};
-    bool in_subnode = false;
 };
 
-// Builds a property bag on node `nid`: one leaf of records (in the order given), values in the heap or in
-// subnodes.
+// Builds a property bag on node `nid`: one leaf of records, in the order given.
 inline pstcore::node make_bag(node_file& file, pstcore::node_id nid, const std::vector<fixture_prop>& props) {
     auto heap = heap_builder(0xBC);
     const std::uint32_t header = heap.allocate(bytes(8));
-    std::vector<pstwrite::subnode> subnodes;
     bytes leaf;
-    pstcore::node_id next_sub = 0x3F;
     for (const auto& p : props) {
-        std::uint32_t field = p.inline_value;
-        if (p.in_subnode) {
-            field = next_sub;
-            subnodes.emplace_back(next_sub, p.value);
-            next_sub += 0x20;
-        } else if (!p.value.empty()) {
-            field = heap.allocate(p.value);
-        }
         put_le(leaf, p.id, 2);
         put_le(leaf, p.type, 2);
-        put_le(leaf, field, 4);
+        put_le(leaf, p.value.empty() ? p.inline_value : heap.allocate(p.value), 4);
     }
     const std::uint32_t root = leaf.empty() ? 0 : heap.allocate(leaf);
     heap.replace(header, bth_header(2, 6, 0, root));
     heap.set_user_root(header);
-    return file.add(nid, heap.build(), subnodes);
+    return file.add(nid, heap.build());
 }
 
 struct fixture_column {

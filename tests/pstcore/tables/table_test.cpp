@@ -89,14 +89,6 @@ TEST_F(Table, ExistenceBitsDecidePresence) {
     EXPECT_FALSE(bits.prop_exists(1, 0x0E07));
 }
 
-TEST_F(Table, EmptyTable) {
-    fixture_table t = small_table();
-    t.rows.clear();
-    const auto table = make(t);
-    EXPECT_EQ(table.size(), 0u);
-    EXPECT_TRUE(table.begin() == table.end());
-}
-
 TEST_F(Table, DamagedTablesFailWithTheirMessage) {
     const auto damaged = [&](auto&& change) {
         fixture_table t = small_table();
