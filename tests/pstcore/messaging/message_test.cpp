@@ -8,7 +8,6 @@
 #include <typeinfo>
 #include <vector>
 
-#include "pstcore/messaging/hand_store.h"
 #include "pstcore/messaging/messaging_format.h"
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/exceptions.h"
@@ -155,22 +154,6 @@ TEST(Attachments, AttachedMessagesNestOnlySoDeep) {
     } catch (const pstcore::database_corrupt& e) {
         EXPECT_STREQ(e.what(), "embedded messages nested too deep");
     }
-}
-
-TEST(MessageSize, IsReadWhenPresentAndMissingOtherwise) {
-    mftest::hand_store store;
-    store.add_folder(mftest::kRootNid, mftest::kRootNid, store.text(u""), {0x8022}, {});
-    store.add_folder(0x8022, mftest::kRootNid, store.text(u"Top"), {}, {0x200024, 0x200044});
-    pstwrite::pc_builder sized(store.fmt());
-    sized.set(0x0E08, prop::i32(1234));
-    store.add_message(0x200024, 0x8022, sized);
-    store.add_message(0x200044, 0x8022, pstwrite::pc_builder(store.fmt()));
-    pstcore::pst file(pstcore::open_database(store.finish()));
-    const pstcore::folder top = file.open_top_folder();
-    const std::vector<pstcore::message> messages(top.message_begin(), top.message_end());
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].size(), 1234);
-    EXPECT_THROW(messages[1].size(), pstcore::key_not_found<pstcore::prop_id>);
 }
 
 }  // namespace
