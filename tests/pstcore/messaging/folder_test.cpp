@@ -11,6 +11,7 @@
 #include "pstcore/messaging/hand_store.h"
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/exceptions.h"
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -34,12 +35,8 @@ TEST(StoreTopFolder, RootWithOnlySearchFoldersFailsClearly) {
     store.add_search_folder(0x2223, kRootNid, u"Search");
     pstcore::pst file = open(store);
 
-    try {
-        file.open_top_folder();
-        FAIL() << "a root without a normal folder has no top folder";
-    } catch (const pstcore::database_corrupt& e) {
-        EXPECT_STREQ(e.what(), "the store has no top folder");
-    }
+    EXPECT_EQ(mftest::failure_of<pstcore::database_corrupt>([&] { file.open_top_folder(); }),
+              "the store has no top folder");
 }
 
 // The top folder is the first normal folder under the root, after a search folder.

@@ -148,12 +148,8 @@ TEST(Attachments, AttachedMessagesNestOnlySoDeep) {
         m = m.attachment_begin()->open_as_message();
         EXPECT_EQ(m.get_depth(), depth);
     }
-    try {
-        m.attachment_begin()->open_as_message();
-        FAIL() << "nesting past the limit";
-    } catch (const pstcore::database_corrupt& e) {
-        EXPECT_STREQ(e.what(), "embedded messages nested too deep");
-    }
+    EXPECT_EQ(mftest::failure_of<pstcore::database_corrupt>([&] { m.attachment_begin()->open_as_message(); }),
+              "embedded messages nested too deep");
 }
 
 }  // namespace

@@ -28,11 +28,6 @@ ndbtest::file small_file(bool unicode, std::uint16_t version = 0) {
     return f;
 }
 
-template <typename E>
-std::string open_failure(std::vector<std::byte> bytes) {
-    return mftest::failure_of<E>([&] { open_database(std::move(bytes)); });
-}
-
 struct VersionCase {
     std::uint16_t version;
     bool unicode_layout;
@@ -63,14 +58,14 @@ TEST(Header, FullCrcMattersOnlyInUnicodeFiles) {
 }
 
 TEST(Header, ShortFilesFailToRead) {
-    EXPECT_EQ(open_failure<std::out_of_range>(std::vector<std::byte>(511)), "fread failed");
+    EXPECT_EQ(mftest::failure_of<std::out_of_range>([] { open_database(bytes(511)); }), "fread failed");
     // 512 bytes are enough for an ANSI header, not for a Unicode one.
     auto ansi = small_file(false).raw;
     ansi.resize(540);
     EXPECT_NO_THROW(open_database(ansi));
     auto unicode = small_file(true).raw;
     unicode.resize(540);
-    EXPECT_EQ(open_failure<std::out_of_range>(unicode), "fread failed");
+    EXPECT_EQ(mftest::failure_of<std::out_of_range>([&] { open_database(unicode); }), "fread failed");
 }
 
 TEST(Header, MissingFileFailsToOpen) {
