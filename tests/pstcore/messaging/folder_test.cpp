@@ -11,6 +11,7 @@
 #include "pstcore/messaging/hand_store.h"
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/exceptions.h"
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -28,35 +29,21 @@ pstwrite::pc_builder message_bag(pstwrite::format f, std::u16string_view subject
     return pc;
 }
 
-TEST(StoreTopFolder, IsTheFirstNormalFolderAfterASearchFolder) {
-    hand_store store;
-    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x2223, 0x8022}, {});
-    store.add_search_folder(0x2223, kRootNid, u"SPAM Search Folder 2");
-    store.add_folder(0x8022, kRootNid, store.text(u"Top of Personal Folders"), {}, {});
-    pstcore::pst file = open(store);
-
-    const pstcore::folder top = file.open_top_folder();
-    EXPECT_EQ(top.get_id(), 0x8022u);
-    EXPECT_EQ(top.get_name(), L"Top of Personal Folders");
-}
-
 TEST(StoreTopFolder, RootWithOnlySearchFoldersFailsClearly) {
     hand_store store;
     store.add_folder(kRootNid, kRootNid, store.text(u""), {0x2223}, {});
     store.add_search_folder(0x2223, kRootNid, u"Search");
     pstcore::pst file = open(store);
 
-    try {
-        file.open_top_folder();
-        FAIL() << "a root without a normal folder has no top folder";
-    } catch (const pstcore::database_corrupt& e) {
-        EXPECT_STREQ(e.what(), "the store has no top folder");
-    }
+    EXPECT_EQ(mftest::failure_of<pstcore::database_corrupt>([&] { file.open_top_folder(); }),
+              "the store has no top folder");
 }
 
+// The top folder is the first normal folder under the root, after a search folder.
 TEST(FolderIteration, SkipsSearchFoldersWhereverTheyStand) {
     hand_store store;
-    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
+    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x2223, 0x8022}, {});
+    store.add_search_folder(0x2223, kRootNid, u"SPAM Search Folder 2");
     store.add_folder(0x8022, kRootNid, store.text(u"Top"), {0x2243, 0x8042, 0x2263, 0x8062, 0x2283}, {});
     store.add_search_folder(0x2243, 0x8022, u"S1");
     store.add_folder(0x8042, 0x8022, store.text(u"Inbox"), {0x22A3}, {});
@@ -67,6 +54,8 @@ TEST(FolderIteration, SkipsSearchFoldersWhereverTheyStand) {
     pstcore::pst file = open(store);
 
     const pstcore::folder top = file.open_top_folder();
+    EXPECT_EQ(top.get_id(), 0x8022u);
+    EXPECT_EQ(top.get_name(), L"Top");
     std::vector<std::wstring> names;
     for (auto it = top.subfolder_begin(); it != top.subfolder_end(); ++it) names.push_back(it->get_name());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"Inbox", L"Sent"}));
@@ -75,13 +64,16 @@ TEST(FolderIteration, SkipsSearchFoldersWhereverTheyStand) {
     EXPECT_TRUE(inbox.subfolder_begin() == inbox.subfolder_end()) << "a folder with only search folders";
 }
 
+// A row whose message node is missing fails only that row; a message without 0x0E08 has no size.
 TEST(FolderIteration, MessagesInRowOrderAndEmptyContents) {
     hand_store store;
     store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
     store.add_folder(0x8022, kRootNid, store.text(u"Top"), {0x8042}, {});
-    store.add_folder(0x8042, 0x8022, store.text(u"Inbox"), {}, {0x200044, 0x200024}, std::nullopt, 7);
+    store.add_folder(0x8042, 0x8022, store.text(u"Inbox"), {}, {0x200044, 0x200084, 0x200024}, std::nullopt, 7);
+    auto sized = message_bag(store.fmt(), u"first");
+    sized.set(0x0E08, pstwrite::prop::i32(1234));
     store.add_message(0x200024, 0x8042, message_bag(store.fmt(), u"second"));
-    store.add_message(0x200044, 0x8042, message_bag(store.fmt(), u"first"));
+    store.add_message(0x200044, 0x8042, sized);
     pstcore::pst file = open(store);
 
     const pstcore::folder top = file.open_top_folder();
@@ -90,23 +82,13 @@ TEST(FolderIteration, MessagesInRowOrderAndEmptyContents) {
 
     const pstcore::folder inbox = *top.subfolder_begin();
     EXPECT_EQ(inbox.get_item_count(), 7) << "the folder's own count, not the rows";
-    std::vector<std::wstring> subjects;
-    for (auto it = inbox.message_begin(); it != inbox.message_end(); ++it) subjects.push_back(it->get_subject());
-    EXPECT_EQ(subjects, (std::vector<std::wstring>{L"first", L"second"}));
-}
-
-TEST(FolderIteration, ARowWithoutItsNodeFailsOnlyThatRow) {
-    hand_store store;
-    store.add_folder(kRootNid, kRootNid, store.text(u""), {0x8022}, {});
-    store.add_folder(0x8022, kRootNid, store.text(u"Top"), {}, {0x200044, 0x200064});
-    store.add_message(0x200064, 0x8022, message_bag(store.fmt(), u"kept"));
-    pstcore::pst file = open(store);
-
-    const pstcore::folder top = file.open_top_folder();
-    auto it = top.message_begin();
-    EXPECT_THROW(*it, pstcore::key_not_found<unsigned int>);
-    ++it;
-    EXPECT_EQ(it->get_subject(), L"kept");
+    auto it = inbox.message_begin();
+    EXPECT_EQ(it->get_subject(), L"first");
+    EXPECT_EQ(it->size(), 1234);
+    EXPECT_THROW(*++it, pstcore::key_not_found<unsigned int>);
+    EXPECT_EQ((++it)->get_subject(), L"second");
+    EXPECT_THROW(it->size(), pstcore::key_not_found<pstcore::prop_id>);
+    EXPECT_TRUE(++it == inbox.message_end());
 }
 
 TEST(FolderIteration, AFolderWithoutTablesFailsWhenItsRowsAreAsked) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "pstcore/ndb/crypt.h"
 #include "pstcore/ndb/exceptions.h"
 #include "pstcore/tables/ltp_fixture.h"
@@ -13,8 +11,6 @@
 
 namespace {
 
-using mftest::bytes;
-using mftest::put_le;
 namespace sets = pstcore::property_sets;
 namespace types = pstcore::prop_types;
 using not_found = pstcore::key_not_found<pstcore::named_prop>;
@@ -22,61 +18,6 @@ using not_found = pstcore::key_not_found<pstcore::named_prop>;
 const pstcore::guid kSetA = *pstcore::parse_guid("{11111111-2222-3333-4455-66778899AABB}");
 const pstcore::guid kSetB = *pstcore::parse_guid("22222222-0000-0000-C000-000000000046");
 const pstcore::guid kSetC = *pstcore::parse_guid("{33333333-0000-0000-c000-000000000046}");
-
-struct map_entry {
-    pstcore::guid set;
-    bool is_string;
-    std::uint32_t number = 0;
-    std::u16string name = {};
-};
-
-// Writes node 0x61 as a file does: GUID, entry and string streams, and the hash buckets.
-void make_map(mftest::fake_db& db, const std::vector<map_entry>& entries, std::uint32_t bucket_count) {
-    bytes guids, records, strings;
-    std::vector<pstcore::guid> known;
-    std::map<std::uint32_t, bytes> buckets;
-    for (std::uint32_t k = 0; k < entries.size(); ++k) {
-        const auto& e = entries[k];
-        std::uint32_t guid_index = 1;
-        if (e.set == sets::ps_public_strings) {
-            guid_index = 2;
-        } else if (e.set != sets::ps_mapi) {
-            auto it = std::find(known.begin(), known.end(), e.set);
-            if (it == known.end()) {
-                known.push_back(e.set);
-                guids.insert(guids.end(), e.set.bytes.begin(), e.set.bytes.end());
-                it = known.end() - 1;
-            }
-            guid_index = 3 + static_cast<std::uint32_t>(it - known.begin());
-        }
-        const std::uint32_t key = (e.is_string ? 1u : 0u) | (guid_index << 1) | (k << 16);
-        std::uint32_t hash_base = e.number;
-        if (e.is_string) {
-            const bytes name = mftest::utf16(e.name);
-            hash_base = pstcore::compute_crc(name);
-            put_le(records, strings.size(), 4);
-            put_le(strings, name.size(), 4);
-            strings.insert(strings.end(), name.begin(), name.end());
-            while (strings.size() % 4) strings.push_back(std::byte{0});
-        } else {
-            put_le(records, e.number, 4);
-        }
-        put_le(records, key, 4);
-        if (bucket_count) {
-            const std::uint32_t hash = hash_base ^ ((guid_index << 1) | (e.is_string ? 1u : 0u));
-            auto& bucket = buckets[hash % bucket_count];
-            put_le(bucket, hash_base, 4);
-            put_le(bucket, key, 4);
-        }
-    }
-    std::vector<mftest::fixture_prop> props{{0x0001, types::int32, bucket_count},
-                                            {0x0002, types::binary, 0, guids},
-                                            {0x0003, types::binary, 0, records, true},
-                                            {0x0004, types::binary, 0, strings}};
-    for (const auto& [n, bucket] : buckets)
-        props.push_back({static_cast<std::uint16_t>(0x1000 + n), types::binary, 0, bucket});
-    mftest::make_bag(db, 0x61, props);
-}
 
 TEST(Guid, ParsesAndPrintsTheWrittenForm) {
     EXPECT_EQ(pstcore::to_string(sets::ps_public_strings), "{00020329-0000-0000-C000-000000000046}");
@@ -90,27 +31,39 @@ TEST(Guid, ParsesAndPrintsTheWrittenForm) {
     EXPECT_FALSE(pstcore::parse_guid("{00020329+0000-0000-C000-000000000046}"));
 }
 
+// A written store whose map holds `names`; one message carries each name with its position as value.
 class NameIdMap : public ::testing::Test {
 protected:
-    pstcore::name_id_map open(const std::vector<map_entry>& entries, std::uint32_t bucket_count = 251) {
-        make_map(*m_db, entries, bucket_count);
+    pstcore::name_id_map open(const std::vector<pstwrite::named_property>& names) {
+        pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::none);
+        auto& m = store.ipm_subtree().add_folder(u"Inbox").add_message();
+        for (std::size_t k = 0; k < names.size(); ++k) m.set_named(names[k], pstwrite::prop::i32(k));
+        m_db = pstcore::open_database(store.write_to_memory());
+        m_message = m.nid();
         return pstcore::name_id_map(m_db);
     }
-    std::shared_ptr<mftest::fake_db> m_db = mftest::fake_db::create();
+    std::uint32_t value(pstcore::prop_id id) const {
+        return pstcore::property_bag(m_db->lookup_node(m_message)).get_value_4(id);
+    }
+    std::shared_ptr<pstcore::db_context> m_db;
+    pstcore::node_id m_message = 0;
 };
 
 TEST_F(NameIdMap, ResolvesNumbersAndNames) {
-    const auto map = open({{kSetA, false, 0x8233},
-                           {sets::ps_public_strings, true, 0, u"Keywords"},
-                           {kSetB, false, 0x8233},
-                           {kSetC, true, 0, u"content-type"},
-                           {kSetA, true, 0, u"\U0001F600 name"}});
+    const pstwrite::guid set_a{0x11111111, 0x2222, 0x3333, {0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB}};
+    const pstwrite::guid set_b{0x22222222, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const pstwrite::guid set_c{0x33333333, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    const auto map = open({{set_a, 0x8233u},
+                           {pstwrite::PS_PUBLIC_STRINGS, u"Keywords"},
+                           {set_b, 0x8233u},
+                           {set_c, u"content-type"},
+                           {set_a, u"\U0001F600 name"}});
     EXPECT_EQ(map.get_prop_count(), 5u);
-    EXPECT_EQ(map.lookup(kSetA, 0x8233), 0x8000);
-    EXPECT_EQ(map.lookup(sets::ps_public_strings, L"Keywords"), 0x8001);
-    EXPECT_EQ(map.lookup(kSetB, 0x8233), 0x8002);
-    EXPECT_EQ(map.lookup(kSetC, L"content-type"), 0x8003);  // the last GUID record: index 3 + 2
-    EXPECT_EQ(map.lookup(kSetA, L"\U0001F600 name"), 0x8004);
+    EXPECT_EQ(value(map.lookup(kSetA, 0x8233)), 0u);
+    EXPECT_EQ(value(map.lookup(sets::ps_public_strings, L"Keywords")), 1u);
+    EXPECT_EQ(value(map.lookup(kSetB, 0x8233)), 2u);
+    EXPECT_EQ(value(map.lookup(kSetC, L"content-type")), 3u);  // the last GUID record
+    EXPECT_EQ(value(map.lookup(kSetA, L"\U0001F600 name")), 4u);
     EXPECT_THROW(map.lookup(sets::ps_public_strings, L"keywords"), not_found);
     EXPECT_THROW(map.lookup(kSetA, L"Keywords"), not_found);
     EXPECT_THROW(map.lookup(sets::psetid_common, 0x8233), not_found);  // not in the GUID stream
@@ -118,11 +71,7 @@ TEST_F(NameIdMap, ResolvesNumbersAndNames) {
     // A number whose value equals a name's CRC is not that name.
     const auto crc = static_cast<std::int32_t>(pstcore::compute_crc(mftest::utf16(u"Keywords")));
     EXPECT_THROW(map.lookup(sets::ps_public_strings, crc), not_found);
-}
-
-TEST_F(NameIdMap, MapiNumbersResolveWithoutTheMap) {
-    const auto map = open({{kSetA, false, 0x8233}});
-    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
+    // MAPI numbers below 0x8000 resolve without the map.
     EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0E1B), 0x0E1B);
     EXPECT_THROW(map.lookup(sets::ps_mapi, 0x8000), not_found);
     EXPECT_THROW(map.lookup(sets::ps_mapi, -1), not_found);
@@ -130,11 +79,17 @@ TEST_F(NameIdMap, MapiNumbersResolveWithoutTheMap) {
 }
 
 // Without buckets nothing named resolves; without the map node there is no map.
-TEST_F(NameIdMap, NoBucketsOrNoNode) {
-    EXPECT_THROW(pstcore::name_id_map{m_db}, pstcore::key_not_found<pstcore::node_id>);
-    const auto map = open({{kSetA, false, 0x8233}}, 0);
-    EXPECT_THROW(map.lookup(kSetA, 0x8233), not_found);
-    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
+TEST(NameIdMapNode, NoBucketsOrNoNode) {
+    mftest::node_file file;
+    file.add(0x21, mftest::bytes(8));
+    EXPECT_THROW(pstcore::name_id_map{file.db()}, pstcore::key_not_found<pstcore::node_id>);
+    mftest::make_bag(file, 0x61,
+                     {{0x0001, types::int32, 0},
+                      {0x0002, types::binary, 0, {}},
+                      {0x0003, types::binary, 0, {}},
+                      {0x0004, types::binary, 0, {}}});
+    const pstcore::name_id_map map(file.db());
+    EXPECT_THROW(map.lookup(sets::ps_public_strings, L"Keywords"), not_found);
 }
 
 // The sample files: every string-named property an item uses resolves to an id that item has.
@@ -158,7 +113,6 @@ TEST_P(CorpusNameMap, StringNamesUsedByItemsResolve) {
     const pstcore::name_id_map map(db);
     EXPECT_EQ(map.get_bucket_count(), 251u);
     EXPECT_EQ(map.get_prop_count(), std::stoull(manifest.get<std::string>("structure.named_property_count")));
-    EXPECT_EQ(map.lookup(sets::ps_mapi, 0x0037), 0x0037);
     std::size_t resolved = 0;
     for (const auto& [key, item] : manifest.get_child("items")) {
         const auto used = item.get_child_optional("string_named_props_used");

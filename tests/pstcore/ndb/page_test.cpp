@@ -2,44 +2,31 @@
 
 #include <gtest/gtest.h>
 
-#include "ndb_image.h"
 #include "pstcore/ndb/database.h"
 #include "pstcore/ndb/exceptions.h"
+#include "written_file.h"
 
 namespace pstcore {
 namespace {
 
 using ndbtest::failure_of;
-using ndbtest::image;
 
 class PageTest : public ::testing::TestWithParam<bool> {
 protected:
     bool unicode() const { return GetParam(); }
 
-    // A file whose NBT is a single leaf with the given node ids.
-    image with_nbt_leaf(const std::vector<node_id>& ids) {
-        image img(unicode());
-        std::vector<node_info> nodes;
-        for (auto id : ids) nodes.push_back({id, 0, 0, 0});
-        img.finish({}, nodes);
-        return img;
+    // A file with the given node ids, each with a little data.
+    ndbtest::file with_nodes(const std::vector<node_id>& ids) const {
+        std::vector<ndbtest::written_node> nodes;
+        for (auto id : ids) nodes.push_back({id, ndbtest::filled(4)});
+        return ndbtest::write(unicode() ? ndbtest::format::unicode : ndbtest::format::ansi, ndbtest::crypt::none,
+                              nodes);
     }
+    std::size_t count_at() const { return unicode() ? 488 : 496; }  // cEnt; cLevel is three bytes on
 };
 
-TEST_P(PageTest, LeafLookupFindsOnlyExactKeys) {
-    const auto db = open_database(with_nbt_leaf({10, 20, 30}).raw());
-    EXPECT_EQ(db->lookup_node_info(20).id, 20u);
-    for (node_id missing : {5u, 25u, 35u}) EXPECT_THROW(db->lookup_node_info(missing), key_not_found<unsigned int>);
-    try {
-        db->lookup_node_info(25);
-    } catch (const key_not_found<unsigned int>& e) {
-        EXPECT_EQ(e.which(), 25u);
-        EXPECT_STREQ(e.what(), "key not found");
-    }
-}
-
-TEST_P(PageTest, EmptyLeafFindsNothing) {
-    const auto db = open_database(with_nbt_leaf({}).raw());
+TEST_P(PageTest, EmptyTreeFindsNothing) {
+    const auto db = with_nodes({}).open();
     EXPECT_THROW(db->lookup_node_info(1), key_not_found<unsigned int>);
     const auto root = db->read_nbt_root();
     EXPECT_EQ(root->binary_search(1), -1);
@@ -50,13 +37,20 @@ TEST_P(PageTest, EmptyLeafFindsNothing) {
 TEST_P(PageTest, MultiLevelTreesLookUpAndIterateInOrder) {
     std::vector<node_id> ids;
     for (node_id i = 1; i <= 700; ++i) ids.push_back(i * 32 + 2);  // enough for three NBT levels in Unicode
-    const auto db = open_database(with_nbt_leaf(ids).raw());
+    const auto db = with_nodes(ids).open();
     EXPECT_GE(db->read_nbt_root()->get_level(), 1u);
     EXPECT_EQ(db->lookup_node_info(ids[0]).id, ids[0]);
     EXPECT_EQ(db->lookup_node_info(ids[350]).id, ids[350]);
     EXPECT_EQ(db->lookup_node_info(ids.back()).id, ids.back());
     EXPECT_THROW(db->lookup_node_info(ids.back() + 1), key_not_found<unsigned int>);
     EXPECT_THROW(db->lookup_node_info(1), key_not_found<unsigned int>);  // below the inner page's first key
+    try {
+        db->lookup_node_info(ids[350] + 1);
+        ADD_FAILURE();
+    } catch (const key_not_found<unsigned int>& e) {
+        EXPECT_EQ(e.which(), ids[350] + 1);
+        EXPECT_STREQ(e.what(), "key not found");
+    }
 
     std::vector<node_id> walked;
     for (const auto& info : btree_range<node_id, node_info>(db->read_nbt_root())) walked.push_back(info.id);
@@ -72,9 +66,9 @@ TEST_P(PageTest, MultiLevelTreesLookUpAndIterateInOrder) {
 }
 
 TEST_P(PageTest, LocationChecksComeBeforeReadingInTheirOrder) {
-    auto img = with_nbt_leaf({1});
-    const auto db = open_database(img.raw());
-    const std::uint64_t eof = img.raw().size();
+    const auto img = with_nodes({0x21});
+    const auto db = img.open();
+    const std::uint64_t eof = img.raw.size();
     // Misaligned and past the end: the end is tested first.
     const std::pair<std::uint64_t, const char*> cases[] = {
         {eof - 100, "nonsensical page location; past eof"},
@@ -86,13 +80,11 @@ TEST_P(PageTest, LocationChecksComeBeforeReadingInTheirOrder) {
 }
 
 TEST_P(PageTest, PageFieldChecks) {
-    auto img = with_nbt_leaf({1, 2});
-    const auto db0 = open_database(img.raw());
-    const page_info root{db0->read_nbt_root()->get_page_id(), db0->read_nbt_root()->get_address()};
+    const auto img = with_nodes({0x21, 0x22});
+    const page_info root{img.where.nbt_root.bid, img.where.nbt_root.ib};
     const std::size_t trailer = unicode() ? 496 : 500;
-
     {
-        const auto db = open_database(img.raw());
+        const auto db = img.open();
         EXPECT_EQ(failure_of<unexpected_page>([&] {
                       db->read_nbt_page({root.id + 1, root.address});
                   }),
@@ -101,75 +93,63 @@ TEST_P(PageTest, PageFieldChecks) {
         EXPECT_EQ(failure_of<unexpected_page>([&] { db->read_nbt_nonleaf_page(root); }), "page_type != page_type_nbt");
         EXPECT_NO_THROW(db->read_nbt_leaf_page(root));
     }
-    {
+    // The repeated page type differs; then one entry more than the page has room for.
+    const std::tuple<std::size_t, std::uint8_t, const char*> cases[] = {
+        {trailer + 1, 0x80, "ptype != ptype repeat?"},
+        {count_at(), unicode() ? 16 : 32, "page entry count exceeds page"},
+    };
+    for (const auto& [at, value, what] : cases) {
         auto bad = img;
-        bad.put8(root.address + trailer + 1, 0x80);
-        EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(bad.raw())->lookup_node_info(1); }),
-                  "ptype != ptype repeat?");
-    }
-    {
-        auto bad = img;
-        bad.put16(root.address + trailer + 2, 0xBEEF);
-        try {
-            open_database(bad.raw())->lookup_node_info(1);
-            FAIL();
-        } catch (const sig_mismatch& e) {
-            EXPECT_STREQ(e.what(), "page sig mismatch");
-            EXPECT_EQ(e.location(), root.address);
-            EXPECT_EQ(e.first_signature(), compute_signature(root.id, root.address));
-            EXPECT_EQ(e.second_signature(), 0xBEEFu);
-        }
-    }
-    {
-        // More entries than the page has room for.
-        auto bad = img;
-        bad.put8(root.address + (unicode() ? 488 : 496), unicode() ? 16 : 32);
-        EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(bad.raw())->lookup_node_info(1); }),
-                  "page entry count exceeds page");
+        bad.put(root.address + at, value, 1);
+        EXPECT_EQ(failure_of<database_corrupt>([&] { bad.open()->lookup_node_info(0x21); }), what);
     }
 }
 
-TEST_P(PageTest, PageThatPointsBackAtAnAncestorIsRejected) {
-    image img(unicode());
-    // root (level 1) -> child page that claims level 1 too, pointing at the root: a loop.
-    const page_info root{0x200, img.next_page_address()};
-    const page_info child{0x201, img.next_page_address()};
-    img.put_page(root, 0x81, 1, 1, img.nonleaf_entry(1, child));
-    img.put_page(child, 0x81, 1, 1, img.nonleaf_entry(1, root));
-    const page_info bbt{0x202, img.next_page_address()};
-    img.put_page(bbt, 0x80, 0, 0, {});
-    img.set_roots(root, bbt);
-    const auto db = open_database(img.raw());
-    EXPECT_EQ(failure_of<database_corrupt>([&] { db->lookup_node_info(1); }), "btree level mismatch");
+// Enough nodes for an NBT of three levels in ANSI (leaves of 31, branches of 41) and four in Unicode (15, 20).
+class DamagedTree : public PageTest {
+protected:
+    ndbtest::file tree() const {
+        std::vector<node_id> ids;
+        for (node_id i = 1; i <= (unicode() ? 6100u : 1300u); ++i) ids.push_back(i * 32 + 2);
+        return with_nodes(ids);
+    }
+    // Entry `k` of a branch page becomes a copy of its first entry, and the page counts `count` entries.
+    static void repeat_first_entry(ndbtest::file& img, std::uint64_t page, std::size_t count) {
+        const std::size_t size = 3 * img.id_size();
+        for (std::size_t k = 1; k < count; ++k)
+            std::copy_n(img.raw.begin() + static_cast<std::ptrdiff_t>(page), size,
+                        img.raw.begin() + static_cast<std::ptrdiff_t>(page + k * size));
+        img.put(page + (img.unicode() ? 488 : 496), count, 1);
+    }
+};
+
+// The root's first entry names the root itself: a loop.
+TEST_P(DamagedTree, PageThatPointsBackAtAnAncestorIsRejected) {
+    auto img = tree();
+    const auto root = img.where.nbt_root;
+    img.put(root.ib + img.id_size(), root.bid, img.id_size());
+    img.put(root.ib + 2 * img.id_size(), root.ib, img.id_size());
+    const auto db = img.open();
+    EXPECT_EQ(failure_of<database_corrupt>([&] { db->lookup_node_info(0x22); }), "btree level mismatch");
     EXPECT_THROW(for (auto& v : btree_range<node_id, node_info>(db->read_nbt_root()))(void) v, database_corrupt);
 }
 
-TEST_P(PageTest, ImplausiblyDeepTreeIsRejected) {
-    image img(unicode());
-    const page_info root{0x200, img.next_page_address()};
-    img.put_page(root, 0x81, 9, 0, {});
-    const page_info bbt{0x202, img.next_page_address()};
-    img.put_page(bbt, 0x80, 0, 0, {});
-    img.set_roots(root, bbt);
-    EXPECT_EQ(failure_of<database_corrupt>([&] { open_database(img.raw())->lookup_node_info(1); }), "btree too deep");
+TEST_P(DamagedTree, ImplausiblyDeepTreeIsRejected) {
+    auto img = tree();
+    img.put(img.where.nbt_root.ib + count_at() + 3, 9, 1);
+    EXPECT_EQ(failure_of<database_corrupt>([&] { img.open()->lookup_node_info(0x22); }), "btree too deep");
 }
 
-TEST_P(PageTest, WalkOverSharedChildrenEndsInsteadOfMultiplying) {
-    image img(unicode(), 0, 0x800);  // a small file: few pages fit in it
-    const page_info leaf{0x300, img.next_page_address()};
-    img.put_page(leaf, 0x81, 0, 1, img.nbt_leaf_entry({1, 0, 0, 0}));
-    const page_info root{0x301, 0x400 + 512 * 2};
-    ndbtest::bytes entries;
-    for (int i = 0; i < 10; ++i) {
-        auto e = img.nonleaf_entry(1, leaf);
-        entries.insert(entries.end(), e.begin(), e.end());
+// Every entry of each branch page on the left edge names the next page down that edge: the walk meets one leaf
+// more often than the file has pages.
+TEST_P(DamagedTree, WalkOverSharedChildrenEndsInsteadOfMultiplying) {
+    auto img = tree();
+    std::uint64_t page = img.where.nbt_root.ib;
+    for (int level = img.where.nbt_root.level; level > 0; --level) {
+        repeat_first_entry(img, page, unicode() ? 20 : 41);
+        page = img.get(page + 2 * img.id_size(), img.id_size());
     }
-    img.raw().resize(0x1000);
-    img.put_page(root, 0x81, 1, 10, entries);
-    const page_info bbt{0x302, 0x400 + 512 * 3};
-    img.put_page(bbt, 0x80, 0, 0, {});
-    img.set_roots(root, bbt);
-    const auto db = open_database(img.raw());
+    const auto db = img.open();
     EXPECT_EQ(failure_of<database_corrupt>([&] {
                   for (auto& v : btree_range<node_id, node_info>(db->read_nbt_root())) (void)v;
               }),
@@ -177,6 +157,8 @@ TEST_P(PageTest, WalkOverSharedChildrenEndsInsteadOfMultiplying) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PageTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Unicode" : "Ansi"; });
+INSTANTIATE_TEST_SUITE_P(Formats, DamagedTree, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Unicode" : "Ansi"; });
 
 }  // namespace

@@ -19,20 +19,16 @@ bytes counting(std::size_t n, unsigned start = 0) {
     return out;
 }
 
-pstcore::node node_of(mftest::fake_db& db, const std::vector<bytes>& pages, pstcore::node_id nid = 0x21) {
-    db.add_node(nid, db.add_stream(pages));
-    return db.node(nid);
-}
-
 // Heap ids name the page in the high word and the item (from 1) in bits 5..15; id 0 is an empty item.
 TEST(Heap, IdsNamePageAndItem) {
-    auto db = mftest::fake_db::create();
-    heap_builder builder(512);
-    EXPECT_EQ(builder.add(counting(3, 1)), 0x20u);
-    builder.add(counting(5, 2));
-    EXPECT_EQ(builder.add(counting(7, 3), true), 0x00010020u);
-    EXPECT_EQ(builder.add(counting(9, 4)), 0x00010040u);
-    const auto h = pstcore::open_heap(node_of(*db, builder.build(0xBC, 0x20)));
+    mftest::node_file file;
+    auto builder = heap_builder(0xBC);
+    builder.set_user_root(builder.allocate(counting(3, 1)));
+    builder.allocate(counting(5, 2));
+    builder.next_page();
+    builder.allocate(counting(7, 3));
+    builder.allocate(counting(9, 4));
+    const auto h = pstcore::open_heap(file.add(0x21, builder.build()));
     EXPECT_EQ(h->read(0x00010040), counting(9, 4));
     EXPECT_EQ(h->read(0x40), counting(5, 2));
     EXPECT_EQ(h->size(0), 0u);
@@ -42,11 +38,12 @@ TEST(Heap, IdsNamePageAndItem) {
 }
 
 TEST(Heap, ReadRangesAreChecked) {
-    auto db = mftest::fake_db::create();
-    heap_builder builder;
-    const auto id = builder.add(counting(10));
-    builder.add(counting(4));
-    const auto h = pstcore::open_heap(node_of(*db, builder.build(0xBC, id)));
+    mftest::node_file file;
+    auto builder = heap_builder(0xBC);
+    const auto id = builder.allocate(counting(10));
+    builder.allocate(counting(4));
+    builder.set_user_root(id);
+    const auto h = pstcore::open_heap(file.add(0x21, builder.build()));
     std::array<std::byte, 4> buffer{};
     EXPECT_EQ(h->read(buffer, id, 6), 4u);
     EXPECT_EQ(buffer[3], std::byte{9});
@@ -64,21 +61,21 @@ TEST(Heap, ReadRangesAreChecked) {
 // Page-map faults a real file can carry are planted by the fixture writer (pstwrite_fixture_test); these are the
 // ones it cannot plant.
 TEST(Heap, DamagedHeapsFailCleanly) {
-    auto db = mftest::fake_db::create();
-    heap_builder builder;
-    builder.add(mftest::bth_header(2, 6, 0, 0));
-    auto pages = builder.build(0xBC, 0x20);
+    mftest::node_file file;
+    auto builder = heap_builder(0xBC);
+    builder.set_user_root(builder.allocate(mftest::bth_header(2, 6, 0, 0)));
+    auto data = builder.build();
     try {
-        pstcore::open_table(node_of(*db, pages, 0x21));
+        pstcore::open_table(file.add(0x21, data));
         FAIL();
     } catch (const pstcore::sig_mismatch& e) {
         EXPECT_STREQ(e.what(), "invalid client_sig");
         EXPECT_EQ(e.first_signature(), 0xBCu);
         EXPECT_EQ(e.second_signature(), 0x7Cu);
     }
-    EXPECT_EQ(failure_of([&] { pstcore::open_heap(node_of(*db, {bytes(11)}, 0x41)); }), "sizeof(T) + offset >= size()");
-    mftest::set_le(pages[0], pages[0].size() - 4, 30, 2);  // the item's start after its end
-    const auto inverted = pstcore::open_heap(node_of(*db, pages, 0x61));
+    EXPECT_EQ(failure_of([&] { pstcore::open_heap(file.add(0x41, bytes(11))); }), "sizeof(T) + offset >= size()");
+    mftest::set_le(data, mftest::get_le(data, 0, 2) + 4, 30, 2);  // the item's start after its end
+    const auto inverted = pstcore::open_heap(file.add(0x61, data));
     EXPECT_EQ(failure_of([&] { inverted->size(0x20); }), "heap item past page end");
 }
 

@@ -1,6 +1,6 @@
 // Stores written by the test-fixture writer for what the sample files lack: ANSI files with 8-bit strings in
 // several code pages, tables whose rows span several blocks with 16- and 32-bit row indexes, heaps over many pages,
-// B-trees with index levels, multi-valued and subnode values.
+// B-trees with index levels, subnode values.
 
 #include <gtest/gtest.h>
 
@@ -94,10 +94,6 @@ TEST_P(Written, LargeBagsAndEveryValuePlace) {
     std::string big(20000, 'z');
     big[12345] = 'q';
     m.set(0x1013, prop::binary(big));
-    m.set(0x0E06, prop::time(116444736000000000ULL + 10000000ULL * 3600));
-    m.set(0x8001, prop::mv_i32({1, -2, 3}));
-    m.set(0x8002, prop::mv_unicode({u"one", u"", u"three"}));
-    m.set(0x8003, prop::mv_binary({mftest::ascii("ab"), mftest::ascii("")}));
     const auto nid = m.nid();
     const auto db = open(store);
     const pstcore::node node = db->lookup_node(nid);
@@ -108,7 +104,7 @@ TEST_P(Written, LargeBagsAndEveryValuePlace) {
     EXPECT_GT(root->get_level(), 0u);
     const auto ids = bag.get_prop_list();
     EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
-    EXPECT_GE(ids.size(), 1265u);
+    EXPECT_GE(ids.size(), 1261u);
     for (std::uint16_t k = 0; k < 1200; ++k) ASSERT_EQ(bag.get_value_4(static_cast<std::uint16_t>(0x6000 + k)), k * 3u);
     EXPECT_EQ(bag.get_value_variable(0x7020).size(), 232u);
     const auto big_value = bag.get_value_variable(0x1013);
@@ -117,13 +113,6 @@ TEST_P(Written, LargeBagsAndEveryValuePlace) {
     pstcore::prop_stream stream(bag.open_prop_stream(0x1013));
     stream.seekg(12345);
     EXPECT_EQ(stream.get(), 'q');
-    EXPECT_EQ(bag.read_time(0x0E06), 3600);
-    EXPECT_EQ(bag.get_value_variable(0x8001).size(), 12u);
-    EXPECT_EQ(bag.read_unistring_array(0x8002), (std::vector<std::u16string>{u"one", u"", u"three"}));
-    const auto binaries = bag.read_prop_array(0x8003);
-    ASSERT_EQ(binaries.size(), 2u);
-    EXPECT_EQ(binaries[0].size(), 2u);
-    EXPECT_TRUE(binaries[1].empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Written, ::testing::Values(format::ansi, format::unicode),
