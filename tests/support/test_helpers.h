@@ -84,17 +84,6 @@ inline bytes hex_bytes(std::string_view hex) {
     return out;
 }
 
-// The PST CRC-32 the slow way (reflected 0xEDB88320, initial 0, no final inversion), apart from the table-driven
-// one under test.
-inline std::uint32_t slow_crc(std::span<const std::byte> data) {
-    std::uint32_t crc = 0;
-    for (const std::byte b : data) {
-        crc ^= std::to_integer<std::uint32_t>(b);
-        for (int i = 0; i < 8; ++i) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return crc;
-}
-
 // All of a node's data (anything with size() and read(buffer, offset)).
 template <typename Node>
 bytes read_all(const Node& n) {
