@@ -15,6 +15,7 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include "pstwrite/export_fixtures.h"
 #include "pstwrite/store_builder.h"
 #include "session/mapi_folder.h"
 #include "session/session_fixture.h"
@@ -130,11 +131,7 @@ TEST_F(ListCommandTest, TextListingOfAWrittenStore) {
     pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
     store.set_name(u"Demo");
     auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    auto& mail = inbox.add_message();
-    mail.set_subject(u"Hello \"there\"");
-    mail.set(0x0C1A, prop::unicode(u"Ann"));
-    mail.set(0x0039, prop::time(116444736000000000ULL + 1308700267ULL * 10000000ULL));
-    mail.set(0x0E07, prop::i32(0));
+    pstwrite::add_plain_mail(inbox, {.subject = u"Hello \"there\"", .read = false});
     inbox.add_folder(u"Old", "IPF.Note");
     store.ipm_subtree().add_folder(u"Journal", "IPF.Journal").add_message("IPM.Activity");
     store.ipm_subtree().add_folder(u"Contacts", "IPF.Contact").add_message("IPM.Contact").set_subject(u"Bob");
@@ -147,7 +144,7 @@ TEST_F(ListCommandTest, TextListingOfAWrittenStore) {
                                "  Demo [store root] 0 items\n"
                                "    Deleted Items [mail] 0 items\n"
                                "    Inbox [mail] 1 item\n"
-                               "      - class 4, unread, sent \"Tuesday, 21 Jun 2011 11:51:07 PM\", from \"Ann\", "
+                               "      - class 4, unread, sent \"Monday, 04 Mar 2024 09:00:00 AM\", from \"Ana Lima\", "
                                "subject \"Hello \\\"there\\\"\"\n"
                                "      Old [mail] 0 items\n"
                                "    Journal [journal, not converted] 1 item\n"
