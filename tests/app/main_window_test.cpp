@@ -300,7 +300,7 @@ void MainWindowTest::cancelsARun() {
     // Where the first mail folder asks for its writer, the export thread waits while the window shows the
     // progress sheet and the user cancels.
     ProgressSheet& progress = _window->progressSheet();
-    std::atomic<bool> visible = false, cancelled = false;
+    std::atomic<bool> visible = false, asked = false;
     const auto cancel = [&] {
         visible = progress.isVisible();
         QCoreApplication::processEvents();  // the labels' layout
@@ -310,8 +310,7 @@ void MainWindowTest::cancelsARun() {
     _window->setExportServices([&] {
         ExportServices services = StandardExportServices();
         services.mailWriters = [&, real = services.mailWriters](const MailWriterOptions& options) {
-            if (!cancelled.exchange(true))
-                QMetaObject::invokeMethod(_window.get(), cancel, Qt::BlockingQueuedConnection);
+            if (!asked.exchange(true)) QMetaObject::invokeMethod(_window.get(), cancel, Qt::BlockingQueuedConnection);
             return real(options);
         };
         return services;
