@@ -1,6 +1,6 @@
-// The desktop front end on the offscreen platform: loading corpus files and a damaged one, ticking with the mouse,
+// The desktop front end on the offscreen platform: dropping corpus files and a damaged one, ticking with the mouse,
 // the keyboard and Alt, the encoding menu of an ANSI file, the targets and switches, an export into a temporary
-// folder for every target, a cancelled run, and drops. Screenshots of what a user sees go to the build folder.
+// folder for every target, and a cancelled run. Screenshots of what a user sees go to the build folder.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,10 +16,8 @@
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
-#include <condition_variable>
+#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 
 #include "app/export_sheets.h"
 #include "app/main_window.h"
@@ -48,33 +46,6 @@ struct FolderAnswer {
     QString folder;
 };
 
-// Holds the export thread inside the run (where the first mail folder asks for its writer) until the test lets
-// it go, so that the progress sheet can be looked at and cancelled while the run is under way.
-class Gate final : public QObject {
-    Q_OBJECT
-public:
-    void wait() {
-        QMetaObject::invokeMethod(this, &Gate::reached, Qt::QueuedConnection);
-        std::unique_lock lock(_mutex);
-        _opened.wait(lock, [this] { return _open; });
-    }
-    void open() {
-        {
-            const std::lock_guard lock(_mutex);
-            _open = true;
-        }
-        _opened.notify_all();
-    }
-
-signals:
-    void reached();
-
-private:
-    std::mutex _mutex;
-    std::condition_variable _opened;
-    bool _open = false;
-};
-
 }  // namespace
 
 class MainWindowTest final : public QObject {
@@ -83,14 +54,13 @@ class MainWindowTest final : public QObject {
 private slots:
     void init();
     void cleanup();
-    void loadsFilesAndAlertsForADamagedOne();
+    void loadsDroppedFilesAndAlertsForADamagedOne();
     void ticksWithMouseKeyboardAndAlt();
     void changesTheEncodingOfAnAnsiFile();
     void offersEachTargetWithItsSwitches();
     void exportsIntoTheChosenFolder_data();
     void exportsIntoTheChosenFolder();
     void cancelsARun();
-    void takesOnlyDroppedPstFiles();
 
 private:
     void Load(const QStringList& paths);
@@ -183,27 +153,6 @@ void MainWindowTest::Screenshot(QWidget& widget, const QString& name) {
     QVERIFY(widget.grab().save(QStringLiteral(MF_SCREENSHOT_DIR "/") + name + QStringLiteral(".png")));
 }
 
-void MainWindowTest::loadsFilesAndAlertsForADamagedOne() {
-    if (mftest::corpus_files().empty()) QSKIP("no corpus");
-    // The same file again under a name that differs only in case is not loaded twice.
-    Load({CorpusFile("outlook-store.pst"), CorpusFile("corrupt-header.pst"), CorpusFile("rtf-html-inline.pst"),
-          CorpusFile("OUTLOOK-STORE.pst")});
-    QCOMPARE(_window->model().openSessions().size(), std::size_t{2});
-    auto* alert = _window->findChild<QMessageBox*>(QStringLiteral("loadFailureAlert"));
-    QVERIFY(alert && alert->isVisible());
-    QVERIFY(alert->text().startsWith(QStringLiteral("Failed to load following PST file:\n") +
-                                     CorpusFile("corrupt-header.pst") + QStringLiteral(".\n\n")));
-    alert->accept();
-    QVERIFY(Row(QStringLiteral("削除済みアイテム")).isValid());
-    QVERIFY(Row(QStringLiteral("Inbox")).data().toString() == QStringLiteral("Inbox [8]"));
-    QVERIFY(_window->findChild<QAction*>(QStringLiteral("startAction"))->isEnabled());
-    Screenshot(*_window, QStringLiteral("main-window"));
-
-    _window->closeAllPSTFiles();
-    QCOMPARE(_window->treeModel().rowCount(), 0);
-    QVERIFY(!_window->findChild<QAction*>(QStringLiteral("startAction"))->isEnabled());
-}
-
 void MainWindowTest::ticksWithMouseKeyboardAndAlt() {
     if (mftest::corpus_files().empty()) QSKIP("no corpus");
     Load({CorpusFile("outlook-store.pst")});
@@ -212,43 +161,24 @@ void MainWindowTest::ticksWithMouseKeyboardAndAlt() {
     auto& allMails = Child<QCheckBox>("allMails");
     QVERIFY(inbox.data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("Alt + Click")));
 
+    // What each click does to the tree is the model's test; here the mouse, Alt and the space bar reach it.
     ClickBox(inbox, Qt::AltModifier);
     QCOMPARE(inbox.data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
-    QCOMPARE(subInbox.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     QCOMPARE(allMails.checkState(), Qt::PartiallyChecked);
-
-    // A click on the mixed all-mails box ticks every mail folder and does not stay mixed.
     ClickCheckBox(allMails);
-    QCOMPARE(allMails.checkState(), Qt::Checked);
     QCOMPARE(inbox.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-
-    ClickBox(inbox);
-    QCOMPARE(subInbox.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
     _window->treeView().setCurrentIndex(subInbox);
     QTest::keyClick(&_window->treeView(), Qt::Key_Space);
-    QCOMPARE(subInbox.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-    QCOMPARE(inbox.data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
-
-    // Unticking all contacts leaves mail and calendar as they are.
-    ClickCheckBox(Child<QCheckBox>("allContacts"));
-    QCOMPARE(Row(QStringLiteral("Contacts")).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-    QCOMPARE(Row(QStringLiteral("Calendar")).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
-    QCOMPARE(allMails.checkState(), Qt::PartiallyChecked);
+    QCOMPARE(subInbox.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
 }
 
 void MainWindowTest::changesTheEncodingOfAnAnsiFile() {
-    pstwrite::store_builder store(pstwrite::format::ansi, pstwrite::crypt::none);
-    store.ipm_subtree().add_folder(u"Inbox").set(0x3001,
-                                                 pstwrite::prop::string8("\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5", 1251));
     const QString path = _dir->filePath(QStringLiteral("ansi.pst"));
-    {
-        const auto bytes = store.write_to_memory();
-        std::ofstream(path.toStdString(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    pstwrite::store_builder store(pstwrite::format::ansi, pstwrite::crypt::none, path.toStdString());
+    store.ipm_subtree().add_folder(u"Inbox");
+    store.write();
     Load({path});
     const QModelIndex file = _window->treeModel().index(0, 0);
-    QCOMPARE(file.data().toString(), QStringLiteral("ansi.pst - [Text Encoding: Western European (Windows)]"));
 
     // Ctrl + click opens the file's menu, with the current encoding ticked.
     PSTTreeView& view = _window->treeView();
@@ -266,25 +196,17 @@ void MainWindowTest::changesTheEncodingOfAnAnsiFile() {
     menu->close();
     QCOMPARE(_window->treeModel().index(0, 0).data().toString(),
              QStringLiteral("ansi.pst - [Text Encoding: Cyrillic (Windows)]"));
-    QVERIFY(Row(QStringLiteral("Входящие")).isValid());
-
-    // Folder rows have no menu.
-    view.showContextMenuForRow(Row(QStringLiteral("Входящие")), QPoint(10, 10));
-    QVERIFY(!QApplication::activePopupWidget());
 }
 
 void MainWindowTest::offersEachTargetWithItsSwitches() {
     if (mftest::corpus_files().empty()) QSKIP("no corpus");
     Load({CorpusFile("outlook-store.pst")});
+    // The list's texts are the option list's, whose own test pins them.
     auto& target = Child<QComboBox>("target");
-    const QStringList expected{QStringLiteral("Apple Mail, Address Book, Calendar (iCal)"),
-                               QStringLiteral("Microsoft Outlook 2011/Entourage Archive"),
-                               QStringLiteral("Thunderbird/Postbox Emails, *.vcf, *.ics"),
-                               QStringLiteral("*.mbox, *.vcf, *.ics"), QStringLiteral("*.eml, *.vcf, *.ics")};
-    QCOMPARE(target.count(), int(expected.size()));
+    QCOMPARE(target.count(), 5);
+    QCOMPARE(target.itemText(2), QStringLiteral("Thunderbird/Postbox Emails, *.vcf, *.ics"));
     for (int position = 0; position < target.count(); ++position) {
         ChooseTarget(position);
-        QCOMPARE(target.itemText(position), expected[position]);
         // Only the separate files take the switches; the MBOX form alone splits.
         QCOMPARE(Child<QCheckBox>("saveReadUnread").isEnabled(), position >= 3);
         QCOMPARE(Child<QCheckBox>("mergeContacts").isEnabled(), position >= 3);
@@ -307,30 +229,23 @@ void MainWindowTest::offersEachTargetWithItsSwitches() {
 
 void MainWindowTest::exportsIntoTheChosenFolder_data() {
     QTest::addColumn<int>("position");
-    QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("guide");
     QTest::addColumn<QString>("firstFooter");
-    QTest::newRow("apple") << 0 << "Select a folder to save exported data:"
-                           << "Apple Import Guide.pdf"
+    QTest::newRow("apple") << 0 << "Apple Import Guide.pdf"
                            << "Converted data is available at following path:\n";
-    QTest::newRow("archive") << 1 << "Select a folder to save exported data:"
-                             << "Outlook Import Guide.pdf"
+    QTest::newRow("archive") << 1 << "Outlook Import Guide.pdf"
                              << "Exported RGE Archive is available at following path:\n";
-    QTest::newRow("thunderbird") << 2 << "Select a folder to save converted data:"
-                                 << "Thunderbird Import Guide EML.pdf"
+    QTest::newRow("thunderbird") << 2 << "Thunderbird Import Guide EML.pdf"
                                  << "Converted Thunderbird Email Database is available at following path:\n";
-    QTest::newRow("mbox") << 3 << "Select a folder to save exported data:"
-                          << ""
+    QTest::newRow("mbox") << 3 << ""
                           << "Exported items are available at following path:\n";
-    QTest::newRow("eml") << 4 << "Select a folder to save exported data:"
-                         << ""
+    QTest::newRow("eml") << 4 << ""
                          << "Exported items are available at following path:\n";
 }
 
 void MainWindowTest::exportsIntoTheChosenFolder() {
     if (mftest::corpus_files().empty()) QSKIP("no corpus");
     QFETCH(int, position);
-    QFETCH(QString, message);
     QFETCH(QString, guide);
     QFETCH(QString, firstFooter);
     Load({CorpusFile("outlook-store.pst"), CorpusFile("rtf-html-inline.pst")});
@@ -340,7 +255,8 @@ void MainWindowTest::exportsIntoTheChosenFolder() {
     QSignalSpy cleanedUp(_window.get(), &MainWindow::exportCleanedUp);
     _window->clickStartExport();
     QCOMPARE(cleanedUp.count(), 1);
-    QCOMPARE(_answer.message, message);
+    QCOMPARE(_answer.message, position == 2 ? QStringLiteral("Select a folder to save converted data:")
+                                            : QStringLiteral("Select a folder to save exported data:"));
     QCOMPARE(_answer.button, QStringLiteral("Save"));
 
     _answer.folder = _dir->filePath(QStringLiteral("out"));
@@ -353,10 +269,7 @@ void MainWindowTest::exportsIntoTheChosenFolder() {
     QCOMPARE(report.heading(), QStringLiteral("Operation Completed Successfully."));
     QVERIFY(report.reportContent().contains(QStringLiteral("Converting content from PST File: ") +
                                             CorpusFile("rtf-html-inline.pst")));
-    // 15 mails and the calendar's reference mail; one contact and one event.
-    for (const char* total : {"emails processed: 16", "contacts processed: 1", "calendar items processed: 1"})
-        QVERIFY(report.reportContent().contains(QStringLiteral("Total number of ") + QLatin1String(total)));
-    QCOMPARE(_window->lastResult().MailCount, 16u);
+    QCOMPARE(_window->lastResult().MailCount, 16u);  // 15 mails and the calendar's reference mail
     const QStringList footers = [&] {
         QStringList texts;
         for (QLabel* label : report.findChildren<QLabel*>())
@@ -384,29 +297,30 @@ void MainWindowTest::exportsIntoTheChosenFolder() {
 void MainWindowTest::cancelsARun() {
     if (mftest::corpus_files().empty()) QSKIP("no corpus");
     Load({CorpusFile("outlook-store.pst")});
-    Gate gate;
-    _window->setExportServices([&gate] {
+    // Where the first mail folder asks for its writer, the export thread waits while the window shows the
+    // progress sheet and the user cancels.
+    ProgressSheet& progress = _window->progressSheet();
+    std::atomic<bool> visible = false, asked = false;
+    const auto cancel = [&] {
+        visible = progress.isVisible();
+        QCoreApplication::processEvents();  // the labels' layout
+        Screenshot(progress, QStringLiteral("progress-sheet"));
+        QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+    };
+    _window->setExportServices([&] {
         ExportServices services = StandardExportServices();
-        services.mailWriters = [&gate, real = services.mailWriters](const MailWriterOptions& options) {
-            gate.wait();
+        services.mailWriters = [&, real = services.mailWriters](const MailWriterOptions& options) {
+            if (!asked.exchange(true)) QMetaObject::invokeMethod(_window.get(), cancel, Qt::BlockingQueuedConnection);
             return real(options);
         };
         return services;
     });
     ChooseTarget(3);
     _answer.folder = _dir->path();
-    QSignalSpy reached(&gate, &Gate::reached);
     QSignalSpy shown(_window.get(), &MainWindow::reportShown);
     _window->clickStartExport();
-    QVERIFY(reached.wait(kWaitMilliseconds));
-    ProgressSheet& progress = _window->progressSheet();
-    QVERIFY(progress.isVisible());
-    QCoreApplication::processEvents();  // the updates posted before the run stopped at the gate
-    Screenshot(progress, QStringLiteral("progress-sheet"));
-
-    QTest::mouseClick(progress.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
-    gate.open();
     QVERIFY(shown.wait(kWaitMilliseconds));
+    QVERIFY(visible);
     QVERIFY(!progress.isVisible());
     QCOMPARE(_window->reportSheet().heading(), QStringLiteral("Operation Aborted. Data was partially exported."));
     QVERIFY(_window->reportSheet().reportContent().contains(QStringLiteral("Operation aborted !!!")));
@@ -415,7 +329,8 @@ void MainWindowTest::cancelsARun() {
     _window->reportSheet().accept();
 }
 
-void MainWindowTest::takesOnlyDroppedPstFiles() {
+// Only PST files are taken from a drop; a damaged one is named in an alert, and the others load.
+void MainWindowTest::loadsDroppedFilesAndAlertsForADamagedOne() {
     if (mftest::corpus_files().empty()) QSKIP("no corpus");
     QWidget* viewport = _window->treeView().viewport();
     const auto mime = [](const QStringList& paths) {
@@ -430,7 +345,8 @@ void MainWindowTest::takesOnlyDroppedPstFiles() {
     QApplication::sendEvent(viewport, &refused);
     QVERIFY(!refused.isAccepted());
 
-    const auto files = mime({_dir->filePath(QStringLiteral("notes.txt")), CorpusFile("welcome-cjk.pst")});
+    const auto files = mime({_dir->filePath(QStringLiteral("notes.txt")), CorpusFile("outlook-store.pst"),
+                             CorpusFile("corrupt-header.pst"), CorpusFile("rtf-html-inline.pst")});
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
     QVERIFY(enter.isAccepted());
@@ -438,8 +354,19 @@ void MainWindowTest::takesOnlyDroppedPstFiles() {
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
     QVERIFY(finished.wait(kWaitMilliseconds));
-    QCOMPARE(_window->model().openSessions().size(), std::size_t{1});
-    QVERIFY(!_window->findChild<QMessageBox*>(QStringLiteral("loadFailureAlert")));
+    QCOMPARE(_window->model().openSessions().size(), std::size_t{2});
+    auto* alert = _window->findChild<QMessageBox*>(QStringLiteral("loadFailureAlert"));
+    QVERIFY(alert && alert->isVisible());
+    QVERIFY(alert->text().startsWith(QStringLiteral("Failed to load following PST file:\n") +
+                                     CorpusFile("corrupt-header.pst") + QStringLiteral(".\n\n")));
+    alert->accept();
+    QVERIFY(Row(QStringLiteral("Inbox")).data().toString() == QStringLiteral("Inbox [8]"));
+    QVERIFY(_window->findChild<QAction*>(QStringLiteral("startAction"))->isEnabled());
+    Screenshot(*_window, QStringLiteral("main-window"));
+
+    _window->closeAllPSTFiles();
+    QCOMPARE(_window->treeModel().rowCount(), 0);
+    QVERIFY(!_window->findChild<QAction*>(QStringLiteral("startAction"))->isEnabled());
 }
 
 }  // namespace mailferry

@@ -5,12 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -19,9 +15,10 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
-#include "platform/settings_store.h"
+#include "pstwrite/export_fixtures.h"
 #include "pstwrite/store_builder.h"
 #include "session/mapi_folder.h"
+#include "session/session_fixture.h"
 #include "support/corpus.h"
 
 namespace {
@@ -30,19 +27,12 @@ namespace fs = std::filesystem;
 namespace prop = pstwrite::prop;
 using boost::property_tree::ptree;
 
-class ListCommandTest : public ::testing::Test {
+class ListCommandTest : public mftest::SessionTest {
 protected:
     void SetUp() override {
-        ::setenv("TZ", "UTC", 1);
-        m_dir = fs::temp_directory_path() / ("mf-list-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        std::ofstream(m_dir / "defaults.ini") << "defaultCodePage=1252\n";
-        m_settings = std::make_unique<mailferry::platform::settings_store>(m_dir / "defaults.ini",
-                                                                           m_dir / "user" / "settings.ini");
+        SessionTest::SetUp();
+        m_settings = settings("defaultCodePage=1252\n");
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     int run(const std::vector<std::string>& args) {
         m_out.str("");
@@ -51,15 +41,9 @@ protected:
     }
 
     std::string write_pst(pstwrite::store_builder& store, const std::string& name) const {
-        const auto bytes = store.write_to_memory();
-        const auto path = m_dir / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path.string();
+        return SessionTest::write_pst(store.write_to_memory(), name);
     }
 
-    fs::path m_dir;
-    std::unique_ptr<mailferry::platform::settings_store> m_settings;
     std::ostringstream m_out, m_err;
 };
 
@@ -147,11 +131,7 @@ TEST_F(ListCommandTest, TextListingOfAWrittenStore) {
     pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
     store.set_name(u"Demo");
     auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    auto& mail = inbox.add_message();
-    mail.set_subject(u"Hello \"there\"");
-    mail.set(0x0C1A, prop::unicode(u"Ann"));
-    mail.set(0x0039, prop::time(116444736000000000ULL + 1308700267ULL * 10000000ULL));
-    mail.set(0x0E07, prop::i32(0));
+    pstwrite::add_plain_mail(inbox, {.subject = u"Hello \"there\"", .read = false});
     inbox.add_folder(u"Old", "IPF.Note");
     store.ipm_subtree().add_folder(u"Journal", "IPF.Journal").add_message("IPM.Activity");
     store.ipm_subtree().add_folder(u"Contacts", "IPF.Contact").add_message("IPM.Contact").set_subject(u"Bob");
@@ -164,7 +144,7 @@ TEST_F(ListCommandTest, TextListingOfAWrittenStore) {
                                "  Demo [store root] 0 items\n"
                                "    Deleted Items [mail] 0 items\n"
                                "    Inbox [mail] 1 item\n"
-                               "      - class 4, unread, sent \"Tuesday, 21 Jun 2011 11:51:07 PM\", from \"Ann\", "
+                               "      - class 4, unread, sent \"Monday, 04 Mar 2024 09:00:00 AM\", from \"Ana Lima\", "
                                "subject \"Hello \\\"there\\\"\"\n"
                                "      Old [mail] 0 items\n"
                                "    Journal [journal, not converted] 1 item\n"
@@ -174,15 +154,7 @@ TEST_F(ListCommandTest, TextListingOfAWrittenStore) {
     EXPECT_EQ(m_err.str(), "");
 
     EXPECT_EQ(run({path}), 0);
-    EXPECT_EQ(m_out.str(), path +
-                               "\n"
-                               "  store: Demo\n"
-                               "  Demo [store root] 0 items\n"
-                               "    Deleted Items [mail] 0 items\n"
-                               "    Inbox [mail] 1 item\n"
-                               "      Old [mail] 0 items\n"
-                               "    Journal [journal, not converted] 1 item\n"
-                               "    Contacts [contacts] 1 item\n");
+    EXPECT_EQ(m_out.str().find("      - "), std::string::npos) << "items only with --items";
 }
 
 TEST_F(ListCommandTest, JsonEscapesEveryAwkwardCharacter) {
@@ -248,30 +220,19 @@ TEST_F(ListCommandTest, CodePageOptionDecodesAnsiNames) {
     EXPECT_NE(m_out.str().find("    Âõîäÿùèå [mail] 0 items\n"), std::string::npos) << m_out.str();
 }
 
-TEST_F(ListCommandTest, FailuresAreReportedAndTheNextFileFollows) {
-    pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
-    store.set_name(u"Good");
-    const std::string good = write_pst(store, "good.pst");
-    std::ofstream(m_dir / "junk.pst") << std::string(600, 'x');
-    const std::string junk = (m_dir / "junk.pst").string();
-    const std::string absent = (m_dir / "absent.pst").string();
-
-    EXPECT_EQ(run({absent, junk, good}), 1);
-    EXPECT_NE(m_out.str().find("  store: Good\n"), std::string::npos);
-    EXPECT_EQ(m_out.str().find("junk.pst"), std::string::npos);
-    EXPECT_NE(m_err.str().find("mailferry list: " + absent + ": "), std::string::npos);
-    EXPECT_NE(m_err.str().find("mailferry list: " + junk + ": "), std::string::npos);
-}
-
-TEST_F(ListCommandTest, TheSameFileNamedTwiceIsListedOnce) {
+// A file that cannot be opened is reported and the next one follows; the same file named again is listed once.
+// (Damaged files are the corpus test's.)
+TEST_F(ListCommandTest, AbsentFileIsReportedAndTheSameFileIsListedOnce) {
     pstwrite::store_builder store(pstwrite::format::unicode, pstwrite::crypt::permute);
     const std::string path = write_pst(store, "same.pst");
     std::string upper = path;
     upper.replace(upper.size() - 8, 8, "SAME.PST");
+    const std::string absent = (m_dir / "absent.pst").string();
 
-    EXPECT_EQ(run({path, (m_dir / "." / "same.pst").string(), upper}), 0);
+    EXPECT_EQ(run({absent, path, (m_dir / "." / "same.pst").string(), upper}), 1);
     const std::string out = m_out.str();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4) << out;
+    EXPECT_TRUE(m_err.str().starts_with("mailferry list: " + absent + ": ")) << m_err.str();
 }
 
 TEST_F(ListCommandTest, BadArgumentsShowTheUsage) {

@@ -1,4 +1,5 @@
-// Target options and set-ups: the option list for the kinds selected, unique folder names, the archive package.
+// Target options and set-ups: the option list for the kinds selected, unique folder names, the archive package
+// (whose parts the end-to-end check reads).
 
 #include "export/targets.h"
 
@@ -57,10 +58,7 @@ TEST_F(ExportTest, SetUpsFindFreeNamesAndBuildTheArchivePackage) {
         EXPECT_EQ(archive->settings.OutputFolderPath, (m_out / package).string());
         EXPECT_EQ(std::filesystem::path(archive->settings.ExtendedLogReportPath).parent_path(), m_out)
             << "the log lies beside the package";
-        for (const char* part :
-             {"Archive.xml", "Contents/Info.plist", "Contents/PkgInfo", "Mail/", "Contacts/", "Calendar/"})
-            EXPECT_TRUE(std::filesystem::exists(m_out / package / part)) << part;
-        EXPECT_EQ(mftest::Slurp(m_out / package / "Contents/PkgInfo").size(), 8u);
+        EXPECT_TRUE(std::filesystem::is_directory(m_out / package / "Mail"));
     }
     EXPECT_FALSE(StartExport(
         {}, BuildConvertMenu(kinds)[3], {}, kinds,

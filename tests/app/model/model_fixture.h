@@ -72,12 +72,11 @@ protected:
         return failures;
     }
 
-    // The first node below `from` with this title, shown or not.
-    static mailferry::TreeNode& node(const mailferry::TreeNode& from, std::u16string_view title) {
-        if (auto* found = find(from, title)) return *found;
+    // The first node with this title, shown or not.
+    mailferry::TreeNode& node(std::u16string_view title) const {
+        if (auto* found = find(model->root(), title)) return *found;
         throw std::runtime_error("no such node");
     }
-    mailferry::TreeNode& node(std::u16string_view title) const { return node(model->root(), title); }
 
     // The shown tree: "title(count)[children]", the count left out for a file's row.
     static std::string shape(const mailferry::TreeNode& node) {
