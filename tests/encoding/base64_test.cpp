@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codepage_test_support.h"
+#include "support/test_helpers.h"
 
 namespace mailferry {
 namespace {
@@ -43,7 +43,7 @@ TEST(Base64, Rfc4648Vectors) {
 }
 
 TEST(Base64, TooSmallABufferKeepsTheWholeGroupsAndIsLogged) {
-    codepage_test::captured_log log;
+    mftest::captured_log log;
     std::array<char, 8> buffer{};
     EXPECT_FALSE(EncodeBase64("foobar", buffer));  // two groups and the terminator need 9
     EXPECT_EQ(std::string(buffer.data()), "Zm9v");

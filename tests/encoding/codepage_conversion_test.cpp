@@ -1,6 +1,6 @@
 #include "encoding/text_conversion.h"
 
-#include "encoding/codepage_test_support.h"
+#include "support/test_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 using mftest::ascii;
 using lines = std::vector<std::string>;
-using codepage_test::captured_log;
+using mftest::captured_log;
 
 struct decode_case {
     const char* name;

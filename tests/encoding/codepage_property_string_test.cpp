@@ -1,6 +1,6 @@
 #include "encoding/property_string.h"
 
-#include "encoding/codepage_test_support.h"
+#include "support/test_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 namespace mailferry {
 namespace {
 
-using codepage_test::captured_log;
 using mftest::ascii;
+using mftest::captured_log;
 
 const std::string cyrillic_1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";  // "Привет" in Windows-1251
 const std::string privet_utf16le("\x1F\x04\x40\x04\x38\x04\x32\x04\x35\x04\x42\x04", 12);

@@ -1,6 +1,6 @@
 #include "encoding/code_page_table.h"
 
-#include "encoding/codepage_test_support.h"
+#include "support/test_helpers.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uvernum.h>
@@ -12,7 +12,7 @@
 namespace mailferry {
 namespace {
 
-using codepage_test::captured_log;
+using mftest::captured_log;
 
 struct expected_row {
     std::size_t index;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "codepage_test_support.h"
+#include "support/test_helpers.h"
 
 namespace mailferry {
 namespace {
@@ -40,7 +40,7 @@ TEST(EncodeHeaderText, EmptyOrUnconvertibleText) {
     std::string out = "previous";
     EXPECT_TRUE(EncodeHeaderText(std::u16string_view(), true, out));
     EXPECT_EQ(out, "");
-    codepage_test::captured_log log;
+    mftest::captured_log log;
     const std::u16string lone_surrogate =
         u"a\xD800"
         u"b";  // split so that b is no hex digit

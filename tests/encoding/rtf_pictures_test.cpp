@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "codepage_test_support.h"
+#include "support/test_helpers.h"
 
 namespace mailferry {
 namespace {
 
-using captured_diagnostics = codepage_test::captured_log;
+using captured_diagnostics = mftest::captured_log;
 
 std::vector<rtf_picture_info> pictures_in(std::string_view text) {
     return ClassifyRtfPictures(text, FindPictPositions(text));

@@ -14,7 +14,7 @@ namespace {
 
 using mftest::ExportTest;
 using mftest::Listing;
-using mftest::Slurp;
+using mftest::slurp;
 using namespace mailferry;
 
 std::size_t Count(const std::string& text, std::string_view what) {
@@ -58,13 +58,13 @@ TEST_F(PimExportTest, RunSharesOneContactsFileUnderTheFirstFreeName) {
     const ExportResult result = Run(settings);
     EXPECT_EQ(result.ResultCode, kExportSucceededWithErrors);
     EXPECT_EQ(result.ContactCount, 10u);
-    EXPECT_EQ(Slurp(m_out / "Contacts.vcf"), "old");
-    EXPECT_EQ(Slurp(m_out / "Contacts (1).vcf"), "old (1)");
-    const std::string cards = Slurp(m_out / "Contacts (2).vcf");
+    EXPECT_EQ(slurp(m_out / "Contacts.vcf"), "old");
+    EXPECT_EQ(slurp(m_out / "Contacts (1).vcf"), "old (1)");
+    const std::string cards = slurp(m_out / "Contacts (2).vcf");
     EXPECT_EQ(Count(cards, "begin:vcard\r\n"), 10u);
     EXPECT_EQ(Count(cards, "end:vcard\r\n\r\n"), 10u);
     EXPECT_EQ(Count(Log(), "Error: Skipped following number of corrupt contacts"), 2u);
-    EXPECT_EQ(std::count(m_diagnostics.begin(), m_diagnostics.end(), "Corrupt contact found."), 2);
+    EXPECT_EQ(std::count(m_diagnostics_log.lines.begin(), m_diagnostics_log.lines.end(), "Corrupt contact found."), 2);
 }
 
 // A run that has used up the eight digits fails the folder like a full disk instead of writing a wrong name.
@@ -100,14 +100,14 @@ TEST_F(PimExportTest, SharedCalendarHasOneHeaderAndOneEnd) {
     EXPECT_EQ(result.ResultCode, kExportCancelled);
     EXPECT_EQ(result.CalendarItemCount, 5u);
     EXPECT_EQ(result.MailCount, 2u) << "one reference mail per file";
-    const std::string calendar = Slurp(m_out / "Calendar.ics");
+    const std::string calendar = slurp(m_out / "Calendar.ics");
     EXPECT_TRUE(calendar.starts_with("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:"));
     EXPECT_TRUE(calendar.ends_with("\r\nEND:VEVENT\r\n\r\n\r\nEND:VCALENDAR\r\n"));
     EXPECT_EQ(Count(calendar, "BEGIN:VCALENDAR"), 1u);
     EXPECT_EQ(Count(calendar, "END:VCALENDAR"), 1u);
     EXPECT_EQ(Count(calendar, "BEGIN:VEVENT"), 6u) << "with a moved occurrence";
     EXPECT_EQ(Count(calendar, "RRULE:"), 1u) << "none for the garbled blob";
-    EXPECT_EQ(Count(Slurp(m_out / "Calendar References.mbox/mbox"), "\nFrom - "), 1u);
+    EXPECT_EQ(Count(slurp(m_out / "Calendar References.mbox/mbox"), "\nFrom - "), 1u);
 }
 
 // Separate files, EML, merged events: the note in the event names the reference mail, which lies in the
@@ -121,10 +121,10 @@ TEST_F(PimExportTest, ReferenceMailIsNamedAndNoted) {
     EXPECT_EQ(result.MailCount, 1u);
     const std::filesystem::path own = m_out / "store.pst/PIM/Calendar";
     EXPECT_EQ(Listing(own / "Calendar References"), std::set<std::string>{"CalRef ID #1700000000.0 - -Plan.eml"});
-    EXPECT_NE(Slurp(own / "Calendar References/CalRef ID #1700000000.0 - -Plan.eml")
+    EXPECT_NE(slurp(own / "Calendar References/CalRef ID #1700000000.0 - -Plan.eml")
                   .find("Subject: CalRef ID #1700000000.0 - Plan\r\n"),
               std::string::npos);
-    EXPECT_NE(Unfolded(Slurp(own / "Calendar Events.ics"))
+    EXPECT_NE(Unfolded(slurp(own / "Calendar Events.ics"))
                   .find("NOTE: Addition information about this event is saved in Calendar References Folder with "
                         "subject CalRef ID #1700000000.0"),
               std::string::npos);
@@ -143,10 +143,10 @@ TEST_F(PimExportTest, ArchiveKeepsASeriesInOneNumberedFile) {
     EXPECT_EQ(Listing(m_out / "Calendar"),
               (std::set<std::string>{"OUTLOOKEXPORTEDCAL0000000A", "OUTLOOKEXPORTEDCAL0000000B",
                                      "OUTLOOKEXPORTEDCAL0000000C", "OUTLOOKEXPORTEDCAL0000000D"}));
-    const std::string series = Slurp(m_out / "Calendar/OUTLOOKEXPORTEDCAL0000000B");
+    const std::string series = slurp(m_out / "Calendar/OUTLOOKEXPORTEDCAL0000000B");
     EXPECT_EQ(Count(series, "BEGIN:VCALENDAR"), 2u);
     EXPECT_EQ(Count(series, "END:VCALENDAR"), 2u);
-    EXPECT_TRUE(Slurp(m_out / "store.pst/PIM/Calendar/Calendar.mbox").starts_with("From "));
+    EXPECT_TRUE(slurp(m_out / "store.pst/PIM/Calendar/Calendar.mbox").starts_with("From "));
 }
 
 // A reference mail that cannot be written ends the run, and the appointment's event is cut out of the shared
@@ -159,7 +159,7 @@ TEST_F(PimExportTest, FailedReferenceMailTakesItsEventWithIt) {
     const ExportResult result = Run(settings, &files);
     EXPECT_EQ(result.ResultCode, kExportFailed);
     EXPECT_EQ(result.CalendarItemCount, 0u);
-    const std::string calendar = Slurp(m_out / "Calendar.ics");
+    const std::string calendar = slurp(m_out / "Calendar.ics");
     EXPECT_EQ(Count(calendar, "BEGIN:VEVENT"), 0u);
     EXPECT_TRUE(calendar.ends_with("\r\nEND:VCALENDAR\r\n"));
 }

@@ -31,7 +31,7 @@ std::vector<std::byte> InboxStore(const std::u16string& name = u"Demo") {
 
 // The log file's text without its byte-order marks, and how many pieces it was written in.
 std::pair<std::string, int> LogFileText(const std::filesystem::path& path) {
-    const std::string bytes = mftest::Slurp(path);
+    const std::string bytes = mftest::slurp(path);
     std::u16string text;
     int marks = 0;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -95,7 +95,7 @@ TEST_F(ExportTest, TooLongOutputPathRefusesTheWholeRun) {
                          settings.OutputFolderPath +
                          "/Demo/Inbox/Projects\r\nPlease choose a shorter output path to avoid this error.\r\n");
     EXPECT_EQ(mftest::Listing(m_out), std::set<std::string>{"log.txt"});
-    EXPECT_EQ(mftest::Slurp(m_out / "log.txt"), "");
+    EXPECT_EQ(mftest::slurp(m_out / "log.txt"), "");
 }
 
 TEST_F(ExportTest, CancelStopsAfterTheItemInProgressAndKeepsTheOutput) {
@@ -110,7 +110,7 @@ TEST_F(ExportTest, CancelStopsAfterTheItemInProgressAndKeepsTheOutput) {
     EXPECT_EQ(log.find("Folder: Demo/Journal"), std::string::npos) << "no folder starts after a cancel";
     EXPECT_TRUE(
         log.ends_with("Total number of emails processed: 3\r\nOperation aborted !!!\r\n\r\n" + kSeparator + "\r\n"));
-    EXPECT_EQ(mftest::Slurp(m_out / "store.pst/Demo/Inbox/Projects/Projects.mbox"), "From - Three\nbody\n\n");
+    EXPECT_EQ(mftest::slurp(m_out / "store.pst/Demo/Inbox/Projects/Projects.mbox"), "From - Three\nbody\n\n");
 }
 
 TEST_F(ExportTest, FailedWriteEndsTheRunAndLeavesEarlierItemsWhole) {
@@ -120,7 +120,7 @@ TEST_F(ExportTest, FailedWriteEndsTheRunAndLeavesEarlierItemsWhole) {
     const ExportResult result = Run(settings, &files);
     EXPECT_EQ(result.ResultCode, kExportFailed);
     EXPECT_EQ(result.MailCount, 1u);
-    EXPECT_EQ(mftest::Slurp(m_out / "store.pst/Demo/Inbox/Inbox.mbox"), "From - One\nbody\n\n")
+    EXPECT_EQ(mftest::slurp(m_out / "store.pst/Demo/Inbox/Inbox.mbox"), "From - One\nbody\n\n")
         << "the item that failed is cut back out";
     const std::string log = Log();
     EXPECT_NE(log.find("Processed Items Count: 1 \r\n\r\nOperation aborted due to following error:\r\nPlease ensure "
@@ -160,7 +160,7 @@ TEST_F(ExportTest, BTreeBrokenDuringTheWalkEndsTheRunAsCorrupt) {
                       "again later."))
         << log;
     EXPECT_EQ(log.find("Operation completed"), std::string::npos);
-    const std::string mailbox = mftest::Slurp(m_out / "store.pst/Broken index/Inbox/Inbox.mbox");
+    const std::string mailbox = mftest::slurp(m_out / "store.pst/Broken index/Inbox/Inbox.mbox");
     EXPECT_TRUE(mailbox.starts_with("From - Mail 1\nbody\n\nFrom - Mail 2\n")) << "what was written stays";
 }
 

@@ -19,13 +19,13 @@
 #include "export/export_interfaces.h"
 #include "export/folder_selection.h"
 #include "export/mail_item_writer.h"
-#include "platform/diagnostic_log.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "pstcore/messaging/message.h"
 #include "session/mapi_folder.h"
 #include "session/message_store.h"
 #include "session/session_fixture.h"
+#include "support/test_helpers.h"
 
 namespace mftest {
 
@@ -123,13 +123,6 @@ private:
     std::uint64_t _limit;
 };
 
-inline std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Every entry below `folder`, relative, folders marked with a trailing "/".
 inline std::set<std::string> Listing(const std::filesystem::path& folder) {
     std::set<std::string> entries;
@@ -145,12 +138,6 @@ protected:
         m_settings = settings("defaultCodePage=1252\n");
         m_out = m_dir / "out";
         std::filesystem::create_directories(m_out);
-        m_previousSink = mailferry::platform::set_diagnostic_sink(
-            [this](std::string_view line) { m_diagnostics.emplace_back(line); });
-    }
-    void TearDown() override {
-        mailferry::platform::set_diagnostic_sink(m_previousSink);
-        SessionTest::TearDown();
     }
 
     // Opens a store written to `name` (a path relative to the test folder).
@@ -205,12 +192,11 @@ protected:
     std::string Log() const { return mailferry::platform::path_of_text(m_log.getLogString()); }
 
     std::filesystem::path m_out;
-    std::vector<std::string> m_diagnostics;
+    captured_log m_diagnostics_log;
     RecordingPresenter m_presenter;
     mailferry::StringLogger m_log;
     std::vector<std::shared_ptr<mailferry::PSTSession>> m_sessions;
     std::vector<std::unique_ptr<mailferry::FolderExportItem>> m_items;
-    mailferry::platform::diagnostic_sink m_previousSink;
 };
 
 }  // namespace mftest

@@ -10,7 +10,7 @@ namespace {
 
 using mftest::ExportTest;
 using mftest::Listing;
-using mftest::Slurp;
+using mftest::slurp;
 using namespace mailferry;
 
 std::vector<std::byte> NestedStore() {
@@ -41,7 +41,7 @@ TEST_P(LayoutTest, RebuildsTheFolderTreeAsTheTargetExpects) {
     expected.insert("log.txt");
     EXPECT_EQ(Listing(m_out), expected);
     if (GetParam().packing == kApplePacking) {
-        EXPECT_EQ(Slurp(m_out / "Outlook.pst/Top/Inbox.mbox/mbox"), "From - Hello\nbody\n\n");
+        EXPECT_EQ(slurp(m_out / "Outlook.pst/Top/Inbox.mbox/mbox"), "From - Hello\nbody\n\n");
     }
 }
 
@@ -84,7 +84,7 @@ TEST_F(ExportTest, EmlFilesAreNamedBySubjectAndNeverShared) {
     for (const std::string& entry : Listing(m_out))
         if (entry.ends_with(".eml")) files.insert(entry);
     EXPECT_EQ(files, expected);
-    EXPECT_EQ(Slurp(m_out / "store.pst/S/Twin/Plan_3.eml"), "Subject: Plan\r\n\r\nbody\r\n");
+    EXPECT_EQ(slurp(m_out / "store.pst/S/Twin/Plan_3.eml"), "Subject: Plan\r\n\r\nbody\r\n");
 }
 
 // Damaged messages are skipped and counted; a message the writer fails on halfway is counted as skipped too
@@ -101,7 +101,7 @@ TEST_F(ExportTest, FailedItemsAreSkippedCountedAndCutOut) {
     for (const std::int32_t format : {kMboxFormat, kEmlFormat}) {
         std::filesystem::remove_all(m_out);
         std::filesystem::create_directories(m_out);
-        m_diagnostics.clear();
+        m_diagnostics_log.lines.clear();
         auto settings = Settings(kSeparateFilesPacking, format, Folders(*session, u"S/Inbox"));
         const ExportResult result = Run(settings);
         EXPECT_EQ(result.ResultCode, kExportSucceededWithErrors);
@@ -115,9 +115,9 @@ TEST_F(ExportTest, FailedItemsAreSkippedCountedAndCutOut) {
                                            ? "Error: \"stand-in failure\" in following Mail\n: Sender: Ana Lima\nDate "
                                              "Monday, 04 Mar 2024 09:00:00 AM \nSubject: Fail halfway"
                                            : "Corrupt Message found.";
-        EXPECT_EQ(m_diagnostics, (std::vector<std::string>{"Corrupt Message found.", writerLine}));
+        EXPECT_EQ(m_diagnostics_log.lines, (std::vector<std::string>{"Corrupt Message found.", writerLine}));
         if (format == kMboxFormat) {
-            EXPECT_EQ(Slurp(m_out / "store.pst/S/Inbox/Inbox.mbox"),
+            EXPECT_EQ(slurp(m_out / "store.pst/S/Inbox/Inbox.mbox"),
                       "From - Good one\nbody\n\nFrom - Good two\nbody\n\n");
         } else {
             EXPECT_EQ(Listing(m_out / "store.pst/S/Inbox"),
@@ -148,10 +148,10 @@ TEST_F(ExportTest, SplitMailboxesKeepEveryPart) {
     const std::filesystem::path folder = m_out / "store.pst/S/Inbox";
     EXPECT_EQ(Listing(folder), (std::set<std::string>{"Inbox_Part_0.mbox", "Inbox_Part_1.mbox", "Inbox_Part_2.mbox",
                                                       "Inbox_Part_3.mbox"}));
-    EXPECT_EQ(firstLines(Slurp(folder / "Inbox_Part_0.mbox")), "A1B1");
-    EXPECT_EQ(firstLines(Slurp(folder / "Inbox_Part_1.mbox")), "C1");
-    EXPECT_EQ(firstLines(Slurp(folder / "Inbox_Part_2.mbox")), "A2B2");
-    EXPECT_EQ(firstLines(Slurp(folder / "Inbox_Part_3.mbox")), "C2");
+    EXPECT_EQ(firstLines(slurp(folder / "Inbox_Part_0.mbox")), "A1B1");
+    EXPECT_EQ(firstLines(slurp(folder / "Inbox_Part_1.mbox")), "C1");
+    EXPECT_EQ(firstLines(slurp(folder / "Inbox_Part_2.mbox")), "A2B2");
+    EXPECT_EQ(firstLines(slurp(folder / "Inbox_Part_3.mbox")), "C2");
 }
 
 // Folder names such as "..", "." and "" get a "_" in front; "/" and ":" and control characters are replaced; long

@@ -6,21 +6,16 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/path_text.h"
+#include "support/test_helpers.h"
 
 namespace mailferry::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using mftest::slurp;
 
 class FileSystemTest : public ::testing::Test {
 protected:

@@ -1,11 +1,11 @@
 #include "platform/platform_string.h"
 
-#include "platform/diagnostic_log.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "support/test_helpers.h"
 
 namespace mailferry::platform {
 namespace {
@@ -59,16 +59,14 @@ TEST(PlatformStringDamage, NonCharactersBecomeReplacementCharacters) {
 }
 
 TEST(PlatformStringDamage, BufferTooSmallIsLogged) {
-    std::vector<std::string> lines;
-    auto previous = set_diagnostic_sink([&](std::string_view line) { lines.emplace_back(line); });
+    mftest::captured_log log;
     wchar_t buffer[2];
     // The pair needs one wide character and the terminator another: it fits exactly.
     EXPECT_TRUE(convertToWCharBuffer(u"\U0001F600", buffer, sizeof buffer));
     EXPECT_FALSE(convertToWCharBuffer(u"ab", buffer, sizeof buffer));
     EXPECT_FALSE(convertToWCharBuffer(u"", buffer, 3));  // less than one wide character
     EXPECT_FALSE(convertToWCharBuffer(u"a", nullptr, 64));
-    set_diagnostic_sink(std::move(previous));
-    EXPECT_EQ(lines, std::vector<std::string>(3, "getCString failed."));
+    EXPECT_EQ(log.lines, std::vector<std::string>(3, "getCString failed."));
 }
 
 }  // namespace

@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/test_helpers.h"
 
 namespace {
 
@@ -35,12 +36,6 @@ protected:
     static void write(const fs::path& path, const std::string& text) {
         fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << text;
-    }
-    static std::string read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 
     fs::path m_dir;
@@ -70,8 +65,8 @@ TEST_F(SettingsStoreTest, ValuesSetAreSavedAndSurviveAReopen) {
         store.set_bool("saveReadUnread", true);
         store.set_string("destinationTypeOptions", " 2 ");
     }
-    EXPECT_EQ(read(user()), "defaultCodePage=932\ndestinationTypeOptions=2\nsaveReadUnread=true\n");
-    EXPECT_EQ(read(defaults()).find("932"), std::string::npos) << "the shipped file is never written";
+    EXPECT_EQ(mftest::slurp(user()), "defaultCodePage=932\ndestinationTypeOptions=2\nsaveReadUnread=true\n");
+    EXPECT_EQ(mftest::slurp(defaults()).find("932"), std::string::npos) << "the shipped file is never written";
     settings_store again(defaults(), user());
     EXPECT_EQ(again.get_int("defaultCodePage"), 932);
     EXPECT_TRUE(again.get_bool("saveReadUnread"));

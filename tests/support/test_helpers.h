@@ -1,13 +1,16 @@
 #pragma once
 // test_helpers.h: small helpers the module tests share: byte builders for hand-made structures, hex literals, and
-// the message of the exception a call throws.
+// the message of the exception a call throws, a whole file's text, and a capture of the diagnostic log.
 
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <span>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -15,11 +18,36 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/diagnostic_log.h"
 #include "support/corpus.h"
 
 namespace mftest {
 
 using bytes = std::vector<std::byte>;
+
+// Collects the diagnostic lines written while it lives.
+class captured_log {
+public:
+    captured_log() {
+        m_previous =
+            mailferry::platform::set_diagnostic_sink([this](std::string_view line) { lines.emplace_back(line); });
+    }
+    ~captured_log() { mailferry::platform::set_diagnostic_sink(std::move(m_previous)); }
+    captured_log(const captured_log&) = delete;
+    captured_log& operator=(const captured_log&) = delete;
+
+    std::vector<std::string> lines;
+
+private:
+    mailferry::platform::diagnostic_sink m_previous;
+};
+
+inline std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 // Appends `value` as `width` little-endian bytes.
 inline void put_le(bytes& out, std::uint64_t value, std::size_t width) {

@@ -1,6 +1,6 @@
 #pragma once
-// ical_test_support.h: what the calendar tests share: wall times turned into instants, a captured diagnostic log,
-// and a fixed UUID sequence so that whole events compare as text.
+// ical_test_support.h: what the calendar tests share: wall times turned into instants and a fixed UUID sequence so that
+// whole events compare as text.
 
 #include <cstdint>
 #include <string>
@@ -9,8 +9,8 @@
 
 #include "encoding/dates.h"
 #include "encoding/local_time.h"
-#include "platform/diagnostic_log.h"
 #include "pstwrite/store_items.h"
+#include "support/test_helpers.h"
 #include "writers/writer_context.h"
 
 namespace mftest {
@@ -20,22 +20,6 @@ inline mailferry::time_value wall(const mailferry::time_zone& zone, int y, int m
     const auto ticks = pstwrite::filetime(y, mo, d, h, mi);
     return mailferry::local_digits_to_instant(mailferry::FileTimeToTimeT(ticks), zone);
 }
-
-class CapturedLog {
-public:
-    CapturedLog() {
-        _previous =
-            mailferry::platform::set_diagnostic_sink([this](std::string_view line) { lines.emplace_back(line); });
-    }
-    ~CapturedLog() { mailferry::platform::set_diagnostic_sink(std::move(_previous)); }
-    CapturedLog(const CapturedLog&) = delete;
-    CapturedLog& operator=(const CapturedLog&) = delete;
-
-    std::vector<std::string> lines;
-
-private:
-    mailferry::platform::diagnostic_sink _previous;
-};
 
 // UUIDs 00000000-0000-4000-8000-000000000001, ...02, ... in the order asked for.
 inline mailferry::UuidSource counting_uuids() {

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/diagnostic_log.h"
 #include "pstcore/messaging/message.h"
 #include "pstcore/messaging/pst.h"
 #include "pstcore/ndb/database.h"
 #include "pstwrite/store_builder.h"
 #include "pstwrite/store_items.h"
+#include "support/test_helpers.h"
 #include "writers/mime_mail_writer.h"
 
 namespace mftest {
@@ -23,11 +23,7 @@ namespace mftest {
 class MailWriterTest : public ::testing::Test {
 protected:
     explicit MailWriterTest(pstwrite::format format = pstwrite::format::unicode)
-        : _store(format, pstwrite::crypt::none), _folder(_store.ipm_subtree().add_folder(u"Inbox", "IPF.Note")) {
-        _previousSink = mailferry::platform::set_diagnostic_sink(
-            [this](std::string_view line) { _diagnostics.emplace_back(line); });
-    }
-    ~MailWriterTest() override { mailferry::platform::set_diagnostic_sink(_previousSink); }
+        : _store(format, pstwrite::crypt::none), _folder(_store.ipm_subtree().add_folder(u"Inbox", "IPF.Note")) {}
 
     pstwrite::folder_builder& Folder() { return _folder; }
 
@@ -71,7 +67,7 @@ protected:
         return *_pst;
     }
 
-    const std::vector<std::string>& Diagnostics() const { return _diagnostics; }
+    const std::vector<std::string>& Diagnostics() const { return _log.lines; }
 
 private:
     pstwrite::store_builder _store;
@@ -79,8 +75,7 @@ private:
     std::unique_ptr<pstcore::pst> _pst;
     mailferry::date_formatter _dates;
     int _uuids = 0;
-    std::vector<std::string> _diagnostics;
-    mailferry::platform::diagnostic_sink _previousSink;
+    captured_log _log;
 };
 
 // The structure of `text` in short: each part's content type without the field name, "mixed[" for a multipart

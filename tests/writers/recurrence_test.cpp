@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Recurrence, RuleProblemsAreLogged) {
-    mftest::CapturedLog log;
+    mftest::captured_log log;
     pstwrite::recurrence_fields f;
     f.frequency = 0x200C, f.pattern_type = 4, f.pattern_specific = {31}, f.first_dow = 9;
     Lines(pstwrite::recurrence_blob(f), 0, utc);
@@ -117,7 +117,7 @@ TEST_F(Recurrence, RuleProblemsAreLogged) {
 
 // However the blob is cut, the parse stops inside it, says so, and keeps only whole exceptions.
 TEST(RecurrenceBlob, EveryCutOfTheRealBlobEndsWithinIt) {
-    mftest::CapturedLog log;
+    mftest::captured_log log;
     for (std::size_t size = 0; size <= kRealBlob.size(); ++size) {
         const auto pattern = ParseRecurrenceBlob(std::span(kRealBlob).first(size));
         EXPECT_EQ(pattern.truncated, size < kRealBlob.size()) << size;
@@ -164,7 +164,7 @@ TEST(RecurrenceBlob, CountsBeyondTheirBoundsReadNoArray) {
 
     auto claims = pstwrite::recurrence_blob(pstwrite::recurrence_fields{});
     mftest::set_le(claims, 0x26, 499, 4);  // the deleted count of a blob that holds none
-    mftest::CapturedLog log;
+    mftest::captured_log log;
     const auto cut = ParseRecurrenceBlob(claims);
     EXPECT_TRUE(cut.truncated);
     EXPECT_LE(cut.deletedInstanceDates.size(), claims.size() / 4);
