@@ -289,7 +289,6 @@ TEST_F(SessionTest, SentOnFollowsTheZoneGiven) {
     auto session = open(builder.write_to_memory());
     auto queried = session->GetRootStore().GetSubTreeFolder().GetFolders()[1]->QueryMessage();
     ASSERT_TRUE(queried);
-    EXPECT_EQ(queried->sentOn(), u"Tuesday, 21 Jun 2011 11:51:07 PM") << "the system zone, UTC here";
     for (const auto& [zone, text] :
          std::vector<std::pair<std::string, std::u16string>>{{"America/New_York", u"Tuesday, 21 Jun 2011 07:51:07 PM"},
                                                              {"Asia/Tokyo", u"Wednesday, 22 Jun 2011 08:51:07 AM"}}) {
