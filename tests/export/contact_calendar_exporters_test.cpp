@@ -12,21 +12,12 @@
 
 namespace {
 
+using mftest::count_of;
 using mftest::ExportTest;
 using mftest::Listing;
 using mftest::slurp;
+using mftest::unfolded;
 using namespace mailferry;
-
-std::size_t Count(const std::string& text, std::string_view what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
-std::string Unfolded(std::string text) {
-    for (std::size_t at = text.find("\r\n "); at != std::string::npos; at = text.find("\r\n ", at)) text.erase(at, 3);
-    return text;
-}
 
 class PimExportTest : public ExportTest {
 protected:
@@ -61,9 +52,9 @@ TEST_F(PimExportTest, RunSharesOneContactsFileUnderTheFirstFreeName) {
     EXPECT_EQ(slurp(m_out / "Contacts.vcf"), "old");
     EXPECT_EQ(slurp(m_out / "Contacts (1).vcf"), "old (1)");
     const std::string cards = slurp(m_out / "Contacts (2).vcf");
-    EXPECT_EQ(Count(cards, "begin:vcard\r\n"), 10u);
-    EXPECT_EQ(Count(cards, "end:vcard\r\n\r\n"), 10u);
-    EXPECT_EQ(Count(Log(), "Error: Skipped following number of corrupt contacts"), 2u);
+    EXPECT_EQ(count_of(cards, "begin:vcard\r\n"), 10u);
+    EXPECT_EQ(count_of(cards, "end:vcard\r\n\r\n"), 10u);
+    EXPECT_EQ(count_of(Log(), "Error: Skipped following number of corrupt contacts"), 2u);
     EXPECT_EQ(std::count(m_diagnostics_log.lines.begin(), m_diagnostics_log.lines.end(), "Corrupt contact found."), 2);
 }
 
@@ -103,11 +94,11 @@ TEST_F(PimExportTest, SharedCalendarHasOneHeaderAndOneEnd) {
     const std::string calendar = slurp(m_out / "Calendar.ics");
     EXPECT_TRUE(calendar.starts_with("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:"));
     EXPECT_TRUE(calendar.ends_with("\r\nEND:VEVENT\r\n\r\n\r\nEND:VCALENDAR\r\n"));
-    EXPECT_EQ(Count(calendar, "BEGIN:VCALENDAR"), 1u);
-    EXPECT_EQ(Count(calendar, "END:VCALENDAR"), 1u);
-    EXPECT_EQ(Count(calendar, "BEGIN:VEVENT"), 6u) << "with a moved occurrence";
-    EXPECT_EQ(Count(calendar, "RRULE:"), 1u) << "none for the garbled blob";
-    EXPECT_EQ(Count(slurp(m_out / "Calendar References.mbox/mbox"), "\nFrom - "), 1u);
+    EXPECT_EQ(count_of(calendar, "BEGIN:VCALENDAR"), 1u);
+    EXPECT_EQ(count_of(calendar, "END:VCALENDAR"), 1u);
+    EXPECT_EQ(count_of(calendar, "BEGIN:VEVENT"), 6u) << "with a moved occurrence";
+    EXPECT_EQ(count_of(calendar, "RRULE:"), 1u) << "none for the garbled blob";
+    EXPECT_EQ(count_of(slurp(m_out / "Calendar References.mbox/mbox"), "\nFrom - "), 1u);
 }
 
 // Separate files, EML, merged events: the note in the event names the reference mail, which lies in the
@@ -124,7 +115,7 @@ TEST_F(PimExportTest, ReferenceMailIsNamedAndNoted) {
     EXPECT_NE(slurp(own / "Calendar References/CalRef ID #1700000000.0 - -Plan.eml")
                   .find("Subject: CalRef ID #1700000000.0 - Plan\r\n"),
               std::string::npos);
-    EXPECT_NE(Unfolded(slurp(own / "Calendar Events.ics"))
+    EXPECT_NE(unfolded(slurp(own / "Calendar Events.ics"))
                   .find("NOTE: Addition information about this event is saved in Calendar References Folder with "
                         "subject CalRef ID #1700000000.0"),
               std::string::npos);
@@ -144,8 +135,8 @@ TEST_F(PimExportTest, ArchiveKeepsASeriesInOneNumberedFile) {
               (std::set<std::string>{"OUTLOOKEXPORTEDCAL0000000A", "OUTLOOKEXPORTEDCAL0000000B",
                                      "OUTLOOKEXPORTEDCAL0000000C", "OUTLOOKEXPORTEDCAL0000000D"}));
     const std::string series = slurp(m_out / "Calendar/OUTLOOKEXPORTEDCAL0000000B");
-    EXPECT_EQ(Count(series, "BEGIN:VCALENDAR"), 2u);
-    EXPECT_EQ(Count(series, "END:VCALENDAR"), 2u);
+    EXPECT_EQ(count_of(series, "BEGIN:VCALENDAR"), 2u);
+    EXPECT_EQ(count_of(series, "END:VCALENDAR"), 2u);
     EXPECT_TRUE(slurp(m_out / "store.pst/PIM/Calendar/Calendar.mbox").starts_with("From "));
 }
 
@@ -160,7 +151,7 @@ TEST_F(PimExportTest, FailedReferenceMailTakesItsEventWithIt) {
     EXPECT_EQ(result.ResultCode, kExportFailed);
     EXPECT_EQ(result.CalendarItemCount, 0u);
     const std::string calendar = slurp(m_out / "Calendar.ics");
-    EXPECT_EQ(Count(calendar, "BEGIN:VEVENT"), 0u);
+    EXPECT_EQ(count_of(calendar, "BEGIN:VEVENT"), 0u);
     EXPECT_TRUE(calendar.ends_with("\r\nEND:VCALENDAR\r\n"));
 }
 

@@ -14,9 +14,20 @@
 #include <vector>
 
 #include "platform/settings_store.h"
+#include "pstwrite/store_builder.h"
 #include "session/pst_session.h"
 
 namespace mftest {
+
+// An ANSI store whose names are in code page 1251 (read as 1252 until the code page is changed).
+inline std::vector<std::byte> cyrillic_store() {
+    pstwrite::store_builder store(pstwrite::format::ansi, pstwrite::crypt::none);
+    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
+    inbox.set(0x3001, pstwrite::prop::string8("\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5", 1251));
+    inbox.add_folder(u"Sub").set(0x3001, pstwrite::prop::string8("\xCF\xE0\xEF\xEA\xE0", 1251));
+    inbox.add_message().set(0x0037, pstwrite::prop::string8("\xCF\xF0\xE8\xE2\xE5\xF2", 1251));
+    return store.write_to_memory();
+}
 
 class SessionTest : public ::testing::Test {
 protected:

@@ -163,18 +163,8 @@ TEST_F(SessionTest, AFailingSubFolderKeepsTheOnesBeforeIt) {
     EXPECT_EQ(top.GetFolders()[0]->folderName(), u"A");
 }
 
-// An ANSI store whose names are in code page 1251.
-std::vector<std::byte> cyrillic_store() {
-    pstwrite::store_builder store(pstwrite::format::ansi, pstwrite::crypt::none);
-    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    inbox.set(0x3001, prop::string8("\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5", 1251));
-    inbox.add_folder(u"Sub").set(0x3001, prop::string8("\xCF\xE0\xEF\xEA\xE0", 1251));
-    inbox.add_message().set(0x0037, prop::string8("\xCF\xF0\xE8\xE2\xE5\xF2", 1251));
-    return store.write_to_memory();
-}
-
 TEST_F(SessionTest, CodePageChangeRereadsNamesButNotPaths) {
-    auto session = open(cyrillic_store());
+    auto session = open(mftest::cyrillic_store());
     EXPECT_FALSE(session->isUnicodePST());
     auto& store = session->GetRootStore();
     MAPIFolder& top = store.GetSubTreeFolder();
@@ -205,7 +195,7 @@ TEST_F(SessionTest, CodePageChangeRereadsNamesButNotPaths) {
 }
 
 TEST_F(SessionTest, WithoutADefaultCodePageAnAnsiNameFails) {
-    auto session = open(cyrillic_store(), "");
+    auto session = open(mftest::cyrillic_store(), "");
     EXPECT_EQ(session->pstDefaultCodePage(), 0);
     EXPECT_THROW(session->GetRootStore(), std::runtime_error);
 }

@@ -42,6 +42,19 @@ private:
     mailferry::platform::diagnostic_sink m_previous;
 };
 
+// How often `what` occurs in `text`, overlaps included.
+inline std::size_t count_of(std::string_view text, std::string_view what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A vCard or iCalendar text with its folded lines joined again.
+inline std::string unfolded(std::string text) {
+    for (std::size_t at; (at = text.find("\r\n ")) != std::string::npos;) text.erase(at, 3);
+    return text;
+}
+
 inline std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

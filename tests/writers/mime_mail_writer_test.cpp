@@ -16,12 +16,6 @@ using pstwrite::prop::i32;
 using pstwrite::prop::time;
 using Strings = std::vector<std::string>;
 
-std::size_t Count(const std::string& text, std::string_view what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-    return count;
-}
-
 pstwrite::bytes Bytes(std::size_t size) {
     pstwrite::bytes data(size);
     for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::byte>(i * 31 % 251);
@@ -319,10 +313,10 @@ TEST_F(MimeMailWriterTest, WritesAttachedMessagesWithHeadersOfTheirOwnAndWithinT
         level->set_body(u"From level " + pstwrite::widen(std::to_string(i)));
     }
     const std::string text = Mail(m.nid(), true);
-    EXPECT_EQ(Count(text, "\nFrom - "), 0u);
+    EXPECT_EQ(count_of(text, "\nFrom - "), 0u);
     EXPECT_TRUE(text.starts_with("From - "));
-    EXPECT_EQ(Count(text, "\n>From level "), pstcore::k_max_embedded_depth);
-    EXPECT_EQ(Count(text, "Content-Type: message/rfc822\n"), pstcore::k_max_embedded_depth);
+    EXPECT_EQ(count_of(text, "\n>From level "), pstcore::k_max_embedded_depth);
+    EXPECT_EQ(count_of(text, "Content-Type: message/rfc822\n"), pstcore::k_max_embedded_depth);
     EXPECT_EQ(Diagnostics(), Strings{"Corrupt message attachment"});
     // Each level numbers its boundaries anew: two numbers a level.
     EXPECT_NE(text.find("\nSubject: Level 1\nMessage-ID: <UUID-2@104>\n"), std::string::npos);
@@ -354,7 +348,7 @@ TEST_F(MimeMailWriterTest, KeepsHeaderValuesOnOneLine) {
     const std::string text = Mail(m.nid(), true);
     EXPECT_NE(text.find("\nSubject: One  From - Mon Jan 01 00:00:00 2024    Two\n"), std::string::npos);
     EXPECT_NE(text.find("\nFrom: \"Anna Berg\" <anna@example.com>\n"), std::string::npos);
-    EXPECT_EQ(Count(text, "\nFrom - "), 0u);
+    EXPECT_EQ(count_of(text, "\nFrom - "), 0u);
 }
 
 // Text the code page cannot hold goes as UTF-8: the mail check reads that back from the mail samples.

@@ -10,11 +10,13 @@
 #include "encoding/dates.h"
 #include "pstcore/messaging/folder.h"
 #include "pstcore/messaging/pst.h"
+#include "support/test_helpers.h"
 #include "writers/vcard_fixtures.h"
 
 namespace {
 
 using mailferry::VCardTarget;
+using mftest::unfolded;
 namespace contact = pstwrite::contact;
 
 constexpr std::string_view kUid = "6F1B2C3D-0000-4000-8000-00000000000A";
@@ -70,11 +72,6 @@ std::string Card(const Fill& fill, VCardTarget target = VCardTarget::Plain, std:
 }
 
 // The card without its folds, so that a long value can be looked for whole.
-std::string Unfolded(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n ")) != std::string::npos;) text.erase(at, 3);
-    return text;
-}
-
 // The lines each target writes its own way: after the categories, up to the note (whose content the reader
 // check decodes and compares in every target).
 std::string TargetPart(const std::string& card) {
@@ -215,10 +212,10 @@ TEST(VCardWriter, LongValuesAreWrittenWhole) {
     ContactStore store(mftest::UnicodeContactStore());
     const std::string tail = mftest::LongTailUtf8();
     ASSERT_GT(tail.size(), 2000u);
-    const std::string plain = Unfolded(store.Write(3, VCardTarget::Plain));
+    const std::string plain = unfolded(store.Write(3, VCardTarget::Plain));
     EXPECT_NE(plain.find("\r\nnickname;charset=UTF-8:Annie" + tail + "\r\n"), std::string::npos);
     EXPECT_NE(plain.find("\\nChildren: Kim" + tail + "\\, Lou" + tail + "\\n"), std::string::npos);
-    const std::string archive = Unfolded(store.Write(3, VCardTarget::Archive));
+    const std::string archive = unfolded(store.Write(3, VCardTarget::Archive));
     EXPECT_NE(archive.find("\r\nX-child;charset=UTF-8:Lou" + tail + "\r\n"), std::string::npos);
 }
 

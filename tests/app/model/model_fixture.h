@@ -41,15 +41,6 @@ inline std::vector<std::byte> contacts_store() {
     return store.write_to_memory();
 }
 
-// Names in code page 1251, read as 1252 until the user picks another encoding.
-inline std::vector<std::byte> cyrillic_store() {
-    pstwrite::store_builder store(pstwrite::format::ansi, pstwrite::crypt::none);
-    auto& inbox = store.ipm_subtree().add_folder(u"Inbox");
-    inbox.set(0x3001, pstwrite::prop::string8("\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5", 1251));
-    inbox.add_message();
-    return store.write_to_memory();
-}
-
 class ModelTest : public SessionTest {
 protected:
     void SetUp() override {
