@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "encoding/code_page_table.h"
+#include "memory_db.h"
 #include "pstcore/messaging/name_id_map.h"
-#include "pstcore/tables/ltp_fixture.h"  // the in-memory node database of the tests
 #include "pstcore/tables/property_bag.h"
 #include "pstcore/tables/table.h"
 #include "store_walk.h"
@@ -30,17 +30,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 4) return 0;
     std::size_t page = 64 + (data[0] | (data[1] << 8)) % 8000;
     std::size_t sub_split = size / 2 + data[2] % 64;
-    mftest::bytes all(reinterpret_cast<const std::byte*>(data) + 3, reinterpret_cast<const std::byte*>(data) + size);
+    std::vector<std::byte> all(reinterpret_cast<const std::byte*>(data) + 3,
+                               reinterpret_cast<const std::byte*>(data) + size);
     if (sub_split > all.size()) sub_split = all.size();
-    mftest::bytes main_part(all.begin(), all.begin() + sub_split), sub_part(all.begin() + sub_split, all.end());
-    std::vector<mftest::bytes> pages;
+    std::vector<std::byte> main_part(all.begin(), all.begin() + sub_split),
+        sub_part(all.begin() + sub_split, all.end());
+    std::vector<std::vector<std::byte>> pages;
     for (std::size_t at = 0; at < main_part.size(); at += page)
         pages.emplace_back(main_part.begin() + at, main_part.begin() + std::min(main_part.size(), at + page));
     if (pages.empty()) return 0;
-    std::vector<mftest::bytes> sub_pages;
+    std::vector<std::vector<std::byte>> sub_pages;
     for (std::size_t at = 0; at < sub_part.size(); at += 200)
         sub_pages.emplace_back(sub_part.begin() + at, sub_part.begin() + std::min(sub_part.size(), at + 200));
-    auto db = mftest::fake_db::create();
+    auto db = mffuzz::memory_db::create();
     std::vector<pstcore::subnode_info> subs;
     if (!sub_pages.empty()) subs.push_back({0x3F, db->add_stream(sub_pages), 0});
     const auto data_id = db->add_stream(pages);
