@@ -175,6 +175,7 @@ TEST_F(ICalWriterTest, LongTextsAreWholeAndFoldedBetweenCharacters) {
     f.subject = subject;
     const std::string text = Write(f).texts.at(0);
     const auto begin = text.find("SUMMARY:") + 8, end = text.find("\r\nDTSTART");
+    ASSERT_TRUE(begin >= 8 && begin <= end && end != std::string::npos) << text;  // else the loop never ends
     std::string unfolded;
     for (std::size_t at = begin; at < end;) {
         const std::size_t fold = std::min(text.find("\r\n ", at), end);
